@@ -100,3 +100,30 @@ function(zentor_check_core_targets_free_of_qt)
     endforeach()
   endforeach()
 endfunction()
+
+# One test executable per tests/<name>_test.cpp of the calling folder, named <prefix>_<name>,
+# linked with the folder's tests/support/*.cpp (as <prefix>_test_support) and DEPS.
+function(zentor_tests_in_folder)
+  cmake_parse_arguments(Z "" "PREFIX;TIMEOUT" "DEPS;LABELS" ${ARGN})
+  set(_dir ${CMAKE_CURRENT_SOURCE_DIR}/tests)
+  file(GLOB _support CONFIGURE_DEPENDS ${_dir}/support/*.cpp)
+  set(_deps ${Z_DEPS})
+  if(_support)
+    add_library(${Z_PREFIX}_test_support STATIC ${_support})
+    target_include_directories(${Z_PREFIX}_test_support PUBLIC ${_dir} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
+    target_link_libraries(${Z_PREFIX}_test_support PUBLIC ${Z_DEPS} GTest::gtest)
+    target_compile_options(${Z_PREFIX}_test_support PRIVATE ${ZENTOR_WARNINGS})
+    target_compile_definitions(${Z_PREFIX}_test_support PUBLIC
+      ZENTOR_FIXTURES_DIR="${ZENTOR_FIXTURES_DIR}"
+      ZENTOR_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+      ZENTOR_BINARY_DIR="${CMAKE_BINARY_DIR}")
+    list(APPEND _deps ${Z_PREFIX}_test_support)
+  endif()
+  file(GLOB _tests CONFIGURE_DEPENDS ${_dir}/*_test.cpp)
+  foreach(t IN LISTS _tests)
+    get_filename_component(_stem ${t} NAME_WE)
+    string(REGEX REPLACE "_test$" "" _stem ${_stem})
+    zentor_test(NAME ${Z_PREFIX}_${_stem} SOURCES ${t} DEPS ${_deps} LABELS ${Z_LABELS} TIMEOUT ${Z_TIMEOUT})
+    target_include_directories(${Z_PREFIX}_${_stem} PRIVATE ${_dir} ${CMAKE_CURRENT_SOURCE_DIR}/src)
+  endforeach()
+endfunction()
