@@ -34,6 +34,14 @@ class ValueSource {
   virtual Value get() const = 0;
   // The type the source will deliver, or kNil when it is only known at evaluation time.
   virtual ValueType type() const = 0;
+  // get() for text, into `out` reusing its capacity; false when the value is not text. Sources
+  // that hold their text override it to spare an allocation per read (index building).
+  virtual bool getText(std::string& out) const {
+    const Value v = get();
+    if (!v.isCharacter()) return false;
+    out.assign(v.text());
+    return true;
+  }
 };
 
 // Record-level functions that need the table they refer to.
@@ -84,6 +92,9 @@ class Expression {
   // Evaluates against the current state of the bound sources. A type error that only shows at
   // run time gives a nil value.
   Value evaluate() const;
+  // evaluate() for a text result, into `out` reusing its capacity (the index builder's path).
+  // False, with `out` cleared, when the result is not text.
+  bool evaluateText(std::string& out) const;
   // evaluate() as a logical; anything but logical true is false.
   bool test() const;
 
@@ -92,7 +103,10 @@ class Expression {
   std::unique_ptr<Impl> impl_;
 };
 
-// A resolver over fixed named values, for tests and for simple callers.
+// A resolver over fixed named values, for tests and for simple callers. A name may carry an
+// alias ("ART.TXT" answers ART->TXT and Art.Txt). Values may change after compiling; a compiled
+// expression sees the new value. Its type is taken when compiling: a later value of another type
+// makes the expressions reading it evaluate to nil. Expressions keep the slots alive.
 class MapResolver : public Resolver {
  public:
   void set(std::string name, Value v);  // case-insensitive name
