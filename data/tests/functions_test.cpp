@@ -69,6 +69,33 @@ TEST(ChkLogic, OnlyExactlyTrue) {
   for (const Case& c : cases) EXPECT_EQ(CHKLOGIC(c.text), c.expected) << '"' << c.text << '"';
 }
 
+TEST(MyTransform, EmptyValuesGiveEmptyTextOthersArePictureFormattedAndTrimmed) {
+  struct Case {
+    const char* what;
+    dbf::Value value;
+    const char* picture;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"zero", dbf::Value(0), "999", ""},
+      {"zero, any picture", dbf::Value(0.0), "9,999.99", ""},
+      {"zero, no picture", dbf::Value(0), "", ""},
+      {"empty text", dbf::Value(""), "!!!", ""},
+      {"blank text", dbf::Value("   "), "XXX", ""},
+      {"empty date", dbf::Value(dbf::Date()), "", ""},
+      {"false", dbf::Value::logical(false), "", ""},
+      {"nil", dbf::Value(), "999", ""},
+      {"number right-aligned, trimmed", dbf::Value(42), "99999", "42"},
+      {"German separators", dbf::Value(1234.5), "9,999.99", "1.234,50"},
+      {"negative", dbf::Value(-5), "9999", "-5"},
+      {"does not fit", dbf::Value(12345), "999", "***"},
+      {"text upper-cased", dbf::Value("abc"), "!!!", "ABC"},
+      {"text padded, then trimmed", dbf::Value(" ab"), "XXXXXX", "ab"},
+      {"date", dbf::Value(dbf::Date::fromYmd(2025, 3, 3)), "", "03.03.2025"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(MYTRANSFORM(c.value, c.picture), c.expected) << c.what;
+}
+
 void makeTable(Install& in, const std::string& path, int records, int deleted) {
   ASSERT_TRUE(dbf::Table::create(in.session, path, tableDef("AGR").fields).ok());
   auto t = dbf::Table::open(in.session, path);
