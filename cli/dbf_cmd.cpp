@@ -336,7 +336,11 @@ int runCheck(const Invocation& inv) {
       inv.out << "OK " << file << '\n';
       continue;
     }
-    for (const auto& p : problems) inv.out << file << ": " << p << '\n';
+    // Every line begins with the table's name, whether or not the engine's message names it.
+    for (const auto& p : problems) {
+      if (p.rfind(file + ":", 0) == 0) inv.out << p << '\n';
+      else inv.out << file << ": " << p << '\n';
+    }
     if (status == kExitOk) status = kExitProblems;
   }
   return status;

@@ -25,6 +25,12 @@ using dbf::Session;
 using dbf::Table;
 using dbf::Value;
 
+#define ASSERT_OK(expr)                          \
+  do {                                           \
+    const dbf::Status st_ = (expr);              \
+    ASSERT_TRUE(st_.ok()) << st_.toString();     \
+  } while (0)
+
 bool contains(const std::string& haystack, const std::string& needle) {
   return haystack.find(needle) != std::string::npos;
 }
@@ -39,7 +45,7 @@ class SmallTable : public ::testing::Test {
         {"NR", 'N', 5, 0},   {"NAME", 'C', 20, 0}, {"BETRAG", 'N', 9, 2},
         {"DATUM", 'D', 8, 0}, {"AKTIV", 'L', 1, 0}, {"NOTIZ", 'M', 10, 0},
     };
-    ASSERT_TRUE(Table::create(session_, path_, fields).ok());
+    ASSERT_OK(Table::create(session_, path_, fields));
     auto t = Table::open(session_, path_, {.shared = false, .readOnly = false});
     ASSERT_TRUE(t.ok()) << t.status().toString();
     struct Row {
@@ -59,29 +65,29 @@ class SmallTable : public ::testing::Test {
         {5, "abel  ", 99999.99, Date::fromYmd(2000, 2, 29), false, "ß", false},
     };
     for (const auto& r : rows) {
-      ASSERT_TRUE((*t)->append().ok());
-      ASSERT_TRUE((*t)->put("NR", r.nr).ok());
-      ASSERT_TRUE((*t)->put("NAME", r.name).ok());
+      ASSERT_OK((*t)->append());
+      ASSERT_OK((*t)->put("NR", r.nr));
+      ASSERT_OK((*t)->put("NAME", r.name));
       if (r.betrag) {
-        ASSERT_TRUE((*t)->put("BETRAG", *r.betrag).ok());
+        ASSERT_OK((*t)->put("BETRAG", *r.betrag));
       }
       if (!r.datum.empty()) {
-        ASSERT_TRUE((*t)->put("DATUM", r.datum).ok());
+        ASSERT_OK((*t)->put("DATUM", r.datum));
       }
       if (r.aktiv) {
-        ASSERT_TRUE((*t)->put("AKTIV", Value::logical(*r.aktiv)).ok());
+        ASSERT_OK((*t)->put("AKTIV", Value::logical(*r.aktiv)));
       }
       if (!r.notiz.empty()) {
-        ASSERT_TRUE((*t)->put("NOTIZ", r.notiz).ok());
+        ASSERT_OK((*t)->put("NOTIZ", r.notiz));
       }
-      ASSERT_TRUE((*t)->commit().ok());
+      ASSERT_OK((*t)->commit());
       if (r.deleted) {
-        ASSERT_TRUE((*t)->deleteRecord().ok());
-        ASSERT_TRUE((*t)->commit().ok());
+        ASSERT_OK((*t)->deleteRecord());
+        ASSERT_OK((*t)->commit());
       }
     }
-    ASSERT_TRUE((*t)->createTag("NAME", "upper(NAME)").ok());
-    ASSERT_TRUE((*t)->close().ok());
+    ASSERT_OK((*t)->createTag("NAME", "upper(NAME)"));
+    ASSERT_OK((*t)->close());
   }
 
   ScratchDir dir_;
