@@ -152,6 +152,7 @@ class CdxImpl final : public CdxFile {
   Status writeEmpty() {
     std::vector<uint8_t> buf(kHeaderSize + kPageSize, 0);
     initHeader(buf.data(), kHeaderSize, kDirKeyLen, 0xE0, "");
+    putLE32(buf.data(), kHeaderSize);
     Node root;
     root.type = kTypeRoot | kTypeLeaf;
     root.keyLen = kDirKeyLen;
