@@ -240,22 +240,70 @@ TEST(Tables, PresentIndexIsNeitherRebuiltNorReported) {
 }
 
 TEST(Tables, IndexIsNotBuiltWhileAnotherHandleHasTheTableOpen) {
-  Install in;
-  fillArticles(in.env());
-  ASSERT_TRUE(std::filesystem::remove(in.dataDir + "ART.CDX"));
-  {
-    auto rival = openRaw(in.session, in.dataDir + "ART.DBF");  // another workstation, shared
-    ASSERT_TRUE(rival);
-    DBART art(in.env());
-    ASSERT_TRUE(art.ok()) << "opened without its index";
-    EXPECT_FALSE(art->hasIndex());
-    EXPECT_EQ(art->recCount(), 10u);
-    EXPECT_FALSE(fileExists(in.dataDir + "ART.CDX"));
+  for (bool rivalProcess : {false, true}) {
+    SCOPED_TRACE(rivalProcess ? "rival workstation" : "second handle in this program");
+    Install in;
+    fillArticles(in.env());
+    ASSERT_TRUE(std::filesystem::remove(in.dataDir + "ART.CDX"));
+    {
+      testing::Pipe opened, done;
+      pid_t child = -1;
+      std::unique_ptr<dbf::Table> sameProcessRival;
+      if (rivalProcess) {
+        child = testing::spawn([&] {
+          dbf::Session s;
+          testing::setUpSession(s, in.programDir, in.dataDir);
+          auto t = dbf::Table::open(s, in.dataDir + "ART.DBF");
+          if (!t.ok()) return 1;
+          opened.send('O');
+          done.wait();
+          return 0;
+        });
+        ASSERT_EQ(opened.wait(), 'O');
+      } else {
+        sameProcessRival = openRaw(in.session, in.dataDir + "ART.DBF");
+        ASSERT_TRUE(sameProcessRival);
+      }
+      DBART art(in.env());
+      ASSERT_TRUE(art.ok()) << "opened without its index";
+      EXPECT_FALSE(art->hasIndex());
+      EXPECT_EQ(art->recCount(), 10u);
+      EXPECT_FALSE(fileExists(in.dataDir + "ART.CDX"));
+      if (rivalProcess) {
+        done.send('D');
+        EXPECT_EQ(testing::join(child), 0);
+      }
+    }
+    DBART again(in.env());
+    ASSERT_TRUE(again.ok());
+    EXPECT_TRUE(again->hasIndex()) << "the next object tries again";
+    EXPECT_EQ(again->recCount(), 7u);
   }
-  DBART again(in.env());
-  ASSERT_TRUE(again.ok());
-  EXPECT_TRUE(again->hasIndex()) << "the next object tries again";
-  EXPECT_EQ(again->recCount(), 7u);
+}
+
+// Two workstations drawing their first number at once both create the number-range table.
+TEST(Tables, RivalsCreatingTheNumberRangesLeaveOneRecord) {
+  constexpr int kRivals = 3;
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    Install in;
+    testing::Pipe go;
+    std::vector<pid_t> rivals;
+    for (int i = 0; i < kRivals; ++i) {
+      rivals.push_back(testing::spawn([&] {
+        dbf::Session s;
+        testing::setUpSession(s, in.programDir, in.dataDir);
+        if (go.wait() != 'G') return 2;
+        DBKRS krs(Env{&s, in.programDir, in.dataDir, in.programDir});
+        return krs.ok() ? 0 : 1;
+      }));
+    }
+    for (int i = 0; i < kRivals; ++i) go.send('G');
+    for (pid_t p : rivals) EXPECT_EQ(testing::join(p), 0);
+    DBKRS krs(in.env());
+    ASSERT_TRUE(krs.ok());
+    EXPECT_EQ(krs->recCount(), 1u);
+  }
 }
 
 TEST(Tables, ExclusiveAndReadOnlyModesReachTheTable) {
