@@ -54,7 +54,7 @@ class FieldSource final : public ValueSource {
   FieldSource(const Table::Impl* t, int idx) : t_(t), idx_(idx) {}
   Value get() const override {
     if (!t_->open) return Value();
-    return t_->fieldValue(idx_, t_->evalBuf);
+    return t_->fieldValue(idx_, t_->cur());
   }
   ValueType type() const override { return valueTypeOf(t_->fields[static_cast<size_t>(idx_)].type); }
 
@@ -69,7 +69,7 @@ class RecordFunctionSource final : public ValueSource {
   Value get() const override {
     switch (fn_) {
       case RecordFunction::kRecno: return Value(t_->recno);
-      case RecordFunction::kDeleted: return Value::logical(t_->evalBuf && t_->evalBuf[0] == '*');
+      case RecordFunction::kDeleted: return Value::logical(t_->cur()[0] == '*');
       case RecordFunction::kEof: return Value::logical(t_->atEof);
       case RecordFunction::kBof: return Value::logical(t_->atBof);
       case RecordFunction::kFound: return Value::logical(t_->isFound);
@@ -623,8 +623,8 @@ Result<std::unique_ptr<Table>> Table::open(Session& s, const std::string& name, 
   impl->rec.assign(impl->recordLen, ' ');
   impl->disk.assign(impl->recordLen, ' ');
   impl->blank.assign(impl->recordLen, ' ');
+  impl->scratch.assign(impl->recordLen + 1, ' ');
   impl->pendingMemo.resize(impl->fields.size());
-  impl->evalBuf = impl->rec.data();
 
   std::unique_ptr<Table> t(new Table(std::move(impl)));
   t->impl_->self = t.get();
@@ -784,10 +784,9 @@ Status Table::append() {
     return why;
   };
   // The blank record and the end-of-file marker in one write.
-  t.rec.assign(t.blank.begin(), t.blank.end());
-  t.rec.push_back(dbfmt::kEofMarker);
-  st = t.dbf->write(t.recordOffset(newRec), t.rec.data(), t.recordLen + 1);
-  t.rec.pop_back();
+  std::memcpy(t.scratch.data(), t.blank.data(), t.recordLen);
+  t.scratch[t.recordLen] = dbfmt::kEofMarker;
+  st = t.dbf->write(t.recordOffset(newRec), t.scratch.data(), t.recordLen + 1);
   if (!st.ok()) return undo(st);
   unsigned char h[8];
   size_t got = 0;

@@ -74,8 +74,9 @@ struct Table::Impl {
   bool atBof = false;
   bool isFound = false;
   bool dirty = false;
-  std::vector<char> rec, disk, blank;
-  const char* evalBuf = nullptr;
+  std::vector<char> rec, disk, blank, scratch;  // never resized after open: evalBuf may point into them
+  const char* evalBuf = nullptr;  // null: the current buffer
+  const char* cur() const { return evalBuf ? evalBuf : rec.data(); }
   std::vector<std::optional<std::string>> pendingMemo;  // per field, UTF-8 text to write on flush
   bool anyPendingMemo = false;
 

@@ -185,7 +185,7 @@ Status Table::createTag(std::string_view tagName, std::string_view keyExpression
   if (!e.ok()) return e.status();
   t.evalBuf = t.blank.data();
   Value probe = e->evaluate();
-  t.evalBuf = t.rec.data();
+  t.evalBuf = nullptr;
   if (!probe.isCharacter() && !probe.isDate())
     return Status::NotSupported("key expression '" + std::string(keyExpression) + "' does not give text");
   int keyLength = static_cast<int>(keyText(probe).size());
