@@ -7,6 +7,7 @@
 #include <QString>
 #include <QTimer>
 #include <deque>
+#include <ostream>
 #include <vector>
 
 class QApplication;
@@ -46,3 +47,6 @@ class MessageBoxAnswerer {
 };
 
 }  // namespace zentor::testing
+
+// Lets GoogleTest print QStrings readably in failure messages.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
