@@ -47,6 +47,7 @@ const std::vector<OptionSpec>& globalOptions();
 
 // The groups, in the order --help lists them.
 std::vector<Command> dbfCommands();
+std::vector<Command> companyCommands();
 
 std::vector<Command> allCommands();
 
