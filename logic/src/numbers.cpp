@@ -31,13 +31,15 @@ NumberDraw nextNumber(uint32_t counter, bool yearlyFlag, int yy) {
   if (running >= 999999) {
     // Exhausted for its year. In a later year the range starts again: that is what keeps the
     // counter from returning 0 forever once the year has turned.
-    if (counter != 0 && prefix != static_cast<uint32_t>(yy)) {
+    if (counter != 0 && prefix < static_cast<uint32_t>(yy)) {
       d.number = static_cast<uint32_t>(yy) * 1000000 + 1;
       d.storeCounter = true;
     }
     return d;
   }
-  d.number = (counter != 0 && prefix == static_cast<uint32_t>(yy)) ? counter + 1
+  // A counter of a later year than today's is continued, never restarted: a workstation whose
+  // clock is still in the old year at New Year would otherwise issue the old year's numbers again.
+  d.number = (counter != 0 && prefix >= static_cast<uint32_t>(yy)) ? counter + 1
                                                                     : static_cast<uint32_t>(yy) * 1000000 + 1;
   d.storeCounter = true;
   return d;

@@ -25,6 +25,8 @@ TEST(NextNumber, ModesYearsAndExhaustion) {
       {25999998, true, 25, 25999999, true},
       {25999999, true, 25, 0, true},          // exhausted for the rest of the year
       {25999999, true, 26, 26000001, true},   // the next year starts again
+      {26000005, true, 25, 26000006, true},   // a clock still in the old year continues the new one
+      {26999999, true, 25, 0, true},
   };
   for (const auto& c : cases) {
     const NumberDraw d = nextNumber(c.counter, c.flag, c.yy);

@@ -18,7 +18,9 @@ struct NumberDraw {
 // The next number of a counter holding `counter`, with the settings flag `yearlyFlag` (only
 // deciding for a counter that is still 0) and the two-digit year `yy` of today. A counter of
 // 1,000,000 or more is yearly, any other non-zero counter sequential. Yearly: same year -> +1,
-// another year (or 0) -> yy000001, running number 999999 reached -> 0 for the rest of the year.
+// an earlier year (or 0) -> yy000001, running number 999999 reached -> 0 for the rest of the year.
+// A counter already in a later year than `yy` (a workstation whose clock lags at New Year) goes
+// on counting in that year instead of restarting `yy`, which would issue numbers twice.
 NumberDraw nextNumber(uint32_t counter, bool yearlyFlag, int yy);
 
 // The last four digits of the eight-digit zero-padded form of `number`.
