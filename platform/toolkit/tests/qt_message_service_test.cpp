@@ -52,5 +52,11 @@ TEST_F(QtMessageServiceTest, QuestionWithOwnerAnsweredYesAndNo) {
   }
 }
 
+TEST_F(QtMessageServiceTest, EscapeAnswersNo) {
+  testing::MessageBoxAnswerer answerer({QMessageBox::NoButton});
+  EXPECT_FALSE(service.question("Soll das Programm wirklich beendet werden?", "Programmende"));
+  EXPECT_EQ(answerer.seen().size(), 1u);
+}
+
 }  // namespace
 }  // namespace zentor::toolkit

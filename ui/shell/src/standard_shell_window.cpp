@@ -58,7 +58,7 @@ STANDARDSHELLWINDOW::STANDARDSHELLWINDOW(ShellSetup setup, QWidget* parent)
   setCommandHandler("MNUSHELL_CLOSE", [this] { MNUSHELL_CLOSE(); });
   setCommandHandler("MNUSHELL_FIRMENWECHSEL", [this] { MNUSHELL_FIRMENWECHSEL(); });
   setCommandHandler("HELPCONTENTS", [this] { HELPCONTENTS(); });
-  setCommandHandler("DLGABOUT", [this] { openAbout(); });
+  setCommandHandler("DLGABOUT", [this] { showAbout(); });
 
   buildMenu();
   setWindowIcon(APPICON());
@@ -217,8 +217,11 @@ void STANDARDSHELLWINDOW::MNUSHELL_FIRMENWECHSEL() {
     (target ? target : w.data())->close();
   }
   // Switching under a window that is still open would leave it on the old company's tables.
+  // The frame around a child tells, since a minimised child hides its inner widget.
   for (const QPointer<QWidget>& w : _aChildWindows) {
-    if (w && w->isVisible()) return;
+    if (!w) continue;
+    QWidget* frame = enclosingSubWindow(w);
+    if ((frame ? frame : w.data())->isVisible()) return;
   }
   const std::optional<QString> company = setup_.switchCompany(this);
   if (!company) {
@@ -243,10 +246,16 @@ void STANDARDSHELLWINDOW::HELPCONTENTS() {
   help->show();
 }
 
-void STANDARDSHELLWINDOW::openAbout() {
-  DLGABOUT dialog(this, setup_.dataVersion ? setup_.dataVersion() : QString(),
+void STANDARDSHELLWINDOW::showAbout(QWidget* owner) {
+  DLGABOUT dialog(owner ? owner : this, setup_.dataVersion ? setup_.dataVersion() : QString(),
                   [this](const QUrl& url) { return openUrl(url); });
   dialog.exec();
+}
+
+QMdiSubWindow* STANDARDSHELLWINDOW::addMdiChild(QWidget* window) {
+  QMdiSubWindow* sub = mdi_->addSubWindow(window);
+  sub->show();
+  return sub;
 }
 
 void STANDARDSHELLWINDOW::showMenusOf(QMdiSubWindow* sub) {
@@ -289,6 +298,7 @@ void STANDARDSHELLWINDOW::closeEvent(QCloseEvent* event) {
       return;
     }
   }
+  for (HelpWindow* help : findChildren<HelpWindow*>()) help->close();
   event->accept();
 }
 

@@ -73,6 +73,10 @@ TEST(ShellHelp, EveryCallMakesANewWindowAndAMissingHelpIsSaid) {
   const auto windows = helpWindows(shell);
   ASSERT_EQ(windows.size(), 2);
   EXPECT_TRUE(windows[0]->browser()->toPlainText().contains(QStringLiteral("Hilfe nicht gefunden")));
+
+  // Help windows must not keep the program alive once the shell has closed.
+  ASSERT_TRUE(shell.close());
+  for (HelpWindow* w : windows) EXPECT_FALSE(w->isVisible());
 }
 
 TEST(ShellAbout, DialogShowsVersionAndLink) {

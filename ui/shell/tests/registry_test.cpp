@@ -111,7 +111,7 @@ TEST(ShellCompanySwitch, AWindowThatStaysOpenStopsTheSwitch) {
     return QStringLiteral("Andere");
   };
   STANDARDSHELLWINDOW& shell = rig.open();
-  openRegistered(shell, new DummyDataWindow(&shell, /*refuseClose=*/true));
+  openRegistered(shell, new DummyDataWindow(&shell, /*refuseClose=*/true))->showMinimized();
   shell.MNUSHELL_FIRMENWECHSEL();
   EXPECT_EQ(calls, 0);
   EXPECT_TRUE(shell.isVisible());

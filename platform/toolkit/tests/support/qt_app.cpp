@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QTest>
 #include <algorithm>
 
 namespace zentor::testing {
@@ -37,7 +38,9 @@ void MessageBoxAnswerer::poll() {
       answer = answers_.front();
       answers_.pop_front();
     }
-    if (QAbstractButton* b = box->button(answer)) {
+    if (answer == QMessageBox::NoButton) {
+      QTest::keyClick(box, Qt::Key_Escape);
+    } else if (QAbstractButton* b = box->button(answer)) {
       b->click();
     } else {
       box->reject();

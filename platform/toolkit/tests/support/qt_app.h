@@ -27,7 +27,7 @@ struct SeenBox {
 };
 
 // While alive, answers each message box that opens with the next queued button (Ok when the
-// queue is empty) and records what the box showed.
+// queue is empty; NoButton presses Esc) and records what the box showed.
 class MessageBoxAnswerer {
  public:
   explicit MessageBoxAnswerer(std::deque<QMessageBox::StandardButton> answers = {});

@@ -83,6 +83,13 @@ class STANDARDSHELLWINDOW : public QMainWindow {
   // help/index.html of the program directory in a new help window.
   void HELPCONTENTS();
 
+  // The About dialog, modal over `owner` (the shell when null); data windows open it over
+  // themselves.
+  void showAbout(QWidget* owner = nullptr);
+
+  // Opens `window` as a new MDI child and shows it; the frame takes ownership.
+  QMdiSubWindow* addMdiChild(QWidget* window);
+
   // Registers (or replaces) the handler of a command name.
   void setCommandHandler(const std::string& command, std::function<void()> handler);
   // Runs the handler of `command`; false when there is none.
@@ -101,7 +108,7 @@ class STANDARDSHELLWINDOW : public QMainWindow {
 
  protected:
   // The title-bar button closes without the question; open MDI children are closed first, and
-  // the shell stays open when one of them refuses.
+  // the shell stays open when one of them refuses. Open help windows close with the shell.
   void closeEvent(QCloseEvent* event) override;
 
  private:
@@ -110,7 +117,6 @@ class STANDARDSHELLWINDOW : public QMainWindow {
   void removeCommand(int id);
   void buildToolBar();
   bool markerExists(const char* name) const;
-  void openAbout();
   void showMenusOf(QMdiSubWindow* sub);
   bool openUrl(const QUrl& url) const;
 

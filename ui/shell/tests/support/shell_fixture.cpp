@@ -59,8 +59,7 @@ void DummyDataWindow::closeEvent(QCloseEvent* event) {
 }
 
 QMdiSubWindow* openRegistered(ui::STANDARDSHELLWINDOW& shell, QWidget* window) {
-  QMdiSubWindow* sub = shell.mdiArea()->addSubWindow(window);
-  sub->show();
+  QMdiSubWindow* sub = shell.addMdiChild(window);
   shell.ADDCHILDWINDOW(window);
   return sub;
 }
