@@ -453,16 +453,18 @@ Status Table::Impl::flush() {
     return st;
   }
   if (!changes.empty()) {
-    st = cdx->apply(changes);
+    bool applied = false;
+    st = applyKeys(changes, &applied);
     if (!st.ok()) {
       // Keep table and index in step: the record goes back to what the index still describes.
-      dbf->write(recordOffset(recno), disk.data(), recordLen);
+      if (!applied) dbf->write(recordOffset(recno), disk.data(), recordLen);
       return st;
     }
   }
   if (curTag >= 0) curEntry = cdx::Entry{newCurKey, recno};
   std::memcpy(disk.data(), rec.data(), recordLen);
   dirty = false;
+  wroteSinceHeader = true;
   return Status::OK();
 }
 
@@ -731,10 +733,12 @@ Status Table::commit() {
   Impl& t = *impl_;
   if (!t.open) return Status::InvalidArgument("commit: table is closed");
   if (t.readOnly) return Status::OK();
-  Status st = t.flush();
+  // The header goes first: when it cannot be written, nothing of the record has been either.
+  Status st = t.dirty || t.wroteSinceHeader ? t.writeHeaderCount(true) : Status::OK();
   if (!st.ok()) return st;
-  st = t.writeHeaderCount(true);
+  st = t.flush();
   if (!st.ok()) return st;
+  t.wroteSinceHeader = false;
   if (t.session->syncOnCommit()) {
     st = t.dbf->sync();
     if (st.ok() && t.memo) st = t.memo->file().sync();
@@ -812,7 +816,8 @@ Status Table::append() {
       if (static_cast<int>(i) == t.curTag) curKey = k;
       changes.push_back(cdx::KeyChange{static_cast<int>(i), std::nullopt, std::move(k), newRec});
     }
-    st = t.cdx->apply(changes);
+    bool applied = false;
+    st = t.applyKeys(changes, &applied);
     if (!st.ok()) {
       t.dbf->write(1, orig + 1, 7);
       return undo(st);

@@ -74,6 +74,7 @@ struct Table::Impl {
   bool atBof = false;
   bool isFound = false;
   bool dirty = false;
+  bool wroteSinceHeader = false;  // a record went to disk since the last header update
   std::vector<char> rec, disk, blank, scratch;  // never resized after open: evalBuf may point into them
   const char* evalBuf = nullptr;  // null: the current buffer
   const char* cur() const { return evalBuf ? evalBuf : rec.data(); }
@@ -127,6 +128,10 @@ struct Table::Impl {
   // The key of tag t for the record in buf, code page 850, exactly keyLength bytes.
   std::string keyFor(int t, const char* buf);
   std::vector<cdx::Entry> collectEntries(int t, const IndexProgress& progress, Status* st);
+  // Applies the key changes of one record. When the index reports a failure, looks at what
+  // actually landed (a journalled index may have finished the change after all): *applied tells
+  // whether the index now holds the new keys; OK means it does, completely.
+  Status applyKeys(const std::vector<cdx::KeyChange>& changes, bool* applied);
 
   // ---- navigation (table_nav.cpp) ----
   bool visible(const std::string* key);

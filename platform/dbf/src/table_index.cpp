@@ -99,6 +99,50 @@ std::vector<cdx::Entry> Table::Impl::collectEntries(int t, const IndexProgress& 
   return entries;
 }
 
+Status Table::Impl::applyKeys(const std::vector<cdx::KeyChange>& changes, bool* applied) {
+  *applied = false;
+  Status st = cdx->apply(changes);
+  if (st.ok()) {
+    *applied = true;
+    return st;
+  }
+  auto has = [&](int tag, const std::string& key, uint32_t r, bool* out) {
+    auto e = cdx->lowerBound(tag, key, r);
+    if (!e.ok()) return e.status();
+    *out = *e && (*e)->key == key && (*e)->recno == r;
+    return Status::OK();
+  };
+  std::vector<cdx::KeyChange> rest;
+  size_t newCount = 0, oldCount = 0;
+  for (const cdx::KeyChange& c : changes) {
+    bool hasOld = false, hasNew = false;
+    if (c.oldKey && !has(c.tag, *c.oldKey, c.recno, &hasOld).ok()) return st;
+    if (c.newKey && !has(c.tag, *c.newKey, c.recno, &hasNew).ok()) return st;
+    bool isNew = (!c.oldKey || !hasOld) && (!c.newKey || hasNew);
+    bool isOld = (!c.oldKey || hasOld) && (!c.newKey || !hasNew);
+    if (isNew) ++newCount;
+    if (isOld) ++oldCount;
+    if (!isNew) {
+      cdx::KeyChange r = c;
+      if (!hasOld) r.oldKey.reset();
+      if (hasNew) r.newKey.reset();
+      rest.push_back(std::move(r));
+    }
+  }
+  if (newCount == changes.size()) {
+    *applied = true;
+    return Status::OK();
+  }
+  if (oldCount == changes.size()) return st;
+  // Half done: finish it rather than leave the tags disagreeing with each other.
+  Status again = cdx->apply(rest);
+  if (again.ok()) {
+    *applied = true;
+    return Status::OK();
+  }
+  return st;
+}
+
 Status Table::attachIndex(const std::string& cdxPath) {
   Impl& t = *impl_;
   if (!t.open) return Status::InvalidArgument("attachIndex: table is closed");

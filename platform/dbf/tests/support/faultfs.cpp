@@ -14,6 +14,11 @@ class FaultFile final : public File {
     int no = ++state_->writes;
     int at = state_->failAt;
     if (at == 0 || (no < at) || (no > at && !state_->sticky)) return inner_->write(off, buf, n);
+    if (no > at && static_cast<FaultFileSystem::Fault>(state_->kind.load()) == FaultFileSystem::Fault::kNoSpace) {
+      // A full disk still takes writes over bytes the file already has.
+      uint64_t size = 0;
+      if (inner_->size(&size).ok() && off + n <= size) return inner_->write(off, buf, n);
+    }
     switch (static_cast<FaultFileSystem::Fault>(state_->kind.load())) {
       case FaultFileSystem::Fault::kIoError:
         return Status::IoError("cannot write " + path() + ": injected I/O error");

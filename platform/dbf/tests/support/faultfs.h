@@ -3,7 +3,8 @@
 // Writes are counted across every file opened through the wrapper. armWrite(n, kind) makes the
 // n-th write from now fail: with an I/O error and nothing written, short (the first half of the
 // bytes land, then an I/O error), or with a full disk (ENOSPC, nothing written). With `sticky`
-// every later write fails the same way until disarm(). refuseLocks(true) makes every byte-range
+// every later write fails the same way until disarm(); a sticky full disk still accepts writes
+// that stay within the file's current size, as a real one does. refuseLocks(true) makes every byte-range
 // lock attempt give Status::Locked.
 #pragma once
 
