@@ -415,6 +415,7 @@ TEST(Tables, FailedCompactionKeepsThePositions) {
     int writesBefore;
     const char* renameFails;
     bool tmpIsDirectory;
+    const char* writesLost = "";  // file name part whose records beyond the 50th vanish
   };
   const Case cases[] = {
       {"temporary name taken by a directory", "", 0, "", true},
@@ -422,6 +423,7 @@ TEST(Tables, FailedCompactionKeepsThePositions) {
       {"disk full at the first write of the copy", "APOTMP.DBF", 0, "", false},
       {"new table cannot be moved into place", "", 0, "APOTMP.DBF", false},
       {"old table cannot be moved aside", "", 0, "FIRMA01/APO.DBF", false},
+      {"copy silently short of records", "", 0, "", false, "APOTMP.DBF"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -435,6 +437,8 @@ TEST(Tables, FailedCompactionKeepsThePositions) {
     fs.failWritesTo = c.writesFail;
     fs.writesBeforeFailure = c.writesBefore;
     fs.failRenamesOf = c.renameFails;
+    fs.loseWritesTo = c.writesLost;
+    fs.loseFrom = tableDef("APO").fields.size() * 32 + 34 + 50 * 123;  // header + 50 records
     {
       DBAPO apo(in.env());
       ASSERT_TRUE(apo.ok()) << apo.status().toString();
@@ -443,6 +447,7 @@ TEST(Tables, FailedCompactionKeepsThePositions) {
     }
     fs.failWritesTo.clear();
     fs.failRenamesOf.clear();
+    fs.loseWritesTo.clear();
     expectPositionsUntouched(in, dbfSize, fptSize);
     EXPECT_FALSE(fileExists(in.dataDir + "APOTMP.FPT"));
     EXPECT_FALSE(fileExists(in.dataDir + "APOOLD.DBF"));

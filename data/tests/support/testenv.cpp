@@ -102,12 +102,16 @@ bool contains(const std::string& path, const std::string& part) {
 
 class FaultyFile : public dbf::File {
  public:
-  FaultyFile(std::unique_ptr<dbf::File> inner, FaultyFileSystem& fs, bool faulty)
-      : File(inner->path()), inner_(std::move(inner)), fs_(fs), faulty_(faulty) {}
+  FaultyFile(std::unique_ptr<dbf::File> inner, FaultyFileSystem& fs, bool faulty, bool lossy)
+      : File(inner->path()), inner_(std::move(inner)), fs_(fs), faulty_(faulty), lossy_(lossy) {}
   dbf::Status read(uint64_t off, void* buf, size_t n, size_t* got) override { return inner_->read(off, buf, n, got); }
   dbf::Status write(uint64_t off, const void* buf, size_t n) override {
     if (faulty_ && fs_.writesSeen++ >= fs_.writesBeforeFailure)
       return dbf::Status::NoSpace("injected: disk full writing " + path());
+    if (lossy_ && off + n > fs_.loseFrom) {
+      if (off >= fs_.loseFrom) return dbf::Status::OK();
+      n = static_cast<size_t>(fs_.loseFrom - off);
+    }
     return inner_->write(off, buf, n);
   }
   dbf::Status size(uint64_t* out) override { return inner_->size(out); }
@@ -122,6 +126,7 @@ class FaultyFile : public dbf::File {
   std::unique_ptr<dbf::File> inner_;
   FaultyFileSystem& fs_;
   bool faulty_;
+  bool lossy_;
 };
 
 }  // namespace
@@ -131,7 +136,8 @@ dbf::Result<std::unique_ptr<dbf::File>> FaultyFileSystem::open(const std::string
   auto f = real().open(path, opts);
   if (!f.ok()) return f.status();
   return std::unique_ptr<dbf::File>(
-      std::make_unique<FaultyFile>(std::move(f).value(), *this, contains(path, failWritesTo)));
+      std::make_unique<FaultyFile>(std::move(f).value(), *this, contains(path, failWritesTo),
+                                   contains(path, loseWritesTo)));
 }
 
 bool FaultyFileSystem::exists(const std::string& path) { return real().exists(path); }

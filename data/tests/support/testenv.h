@@ -72,12 +72,15 @@ int join(pid_t pid);
 // A file system that passes everything to the real one except what a test tells it to refuse:
 // writes to files whose name contains `failWritesTo` (after `writesBeforeFailure` successful
 // writes to them) report a full disk, and renames whose source name contains `failRenamesOf`
-// fail.
+// fail. Writes to files whose name contains `loseWritesTo` at or beyond offset `loseFrom` are
+// reported as done but never happen (a disk that lies).
 class FaultyFileSystem : public dbf::FileSystem {
  public:
   std::string failWritesTo;
   int writesBeforeFailure = 0;
   std::string failRenamesOf;
+  std::string loseWritesTo;
+  uint64_t loseFrom = 0;
 
   dbf::Result<std::unique_ptr<dbf::File>> open(const std::string& path, const dbf::FileOpenOptions& opts) override;
   bool exists(const std::string& path) override;
