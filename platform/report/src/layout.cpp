@@ -310,6 +310,7 @@ struct CompiledReport::Impl {
         case ElementKind::kText:
         case ElementKind::kStatic:
           for (size_t i = 0; i < p.lines.size(); ++i) {
+            if (p.lines[i].empty()) continue;  // blank lines take their room but draw nothing
             TextRun t;
             t.x = x0 + e.x;
             t.y = top + static_cast<double>(i) * p.lineH;
