@@ -176,7 +176,13 @@ TEST_F(SmallTable, ReadsBesideAStationThatHoldsALockButNotBesideAnExclusiveOne) 
 
 TEST_F(SmallTable, FileAndTagErrorsExitWithTwo) {
   std::ofstream(dir_.file("SHORT.DBF")) << "0123456789";
-  std::ofstream(dir_.file("NOCDX.DBF"), std::ios::binary) << readFile(path_);
+  // The same table under another name, memo file along, but without an index file.
+  for (const auto& e : fs::directory_iterator(dir_.path())) {
+    const std::string name = e.path().filename().string();
+    if (name.rfind("KUNDEN.", 0) == 0 && name != "KUNDEN.CDX" && name != "KUNDEN.cdx") {
+      fs::copy_file(e.path(), dir_.file("NOCDX" + name.substr(6)));
+    }
+  }
   struct Case {
     std::vector<std::string> args;
     std::string errorPrefix;
