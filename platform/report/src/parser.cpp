@@ -398,13 +398,13 @@ Status Parser::statement(Statement& st) {
       }
     }
     if (r.alias == def_.data.master) return error(st.line, "the master cannot be related to itself");
+    if (!parentKnown) return error(st.line, "parent '" + r.parent + "' is neither the master nor a related table above");
     if (r.many && r.parent != def_.data.master) {
       // Rows of two independent lists would multiply; a list hangs off the master or a list.
       bool parentIsList = false;
       for (const auto& o : def_.data.relations) parentIsList = parentIsList || (o.alias == r.parent && o.many);
       if (!parentIsList) return error(st.line, "a relation with many rows needs the master or another such relation as parent");
     }
-    if (!parentKnown) return error(st.line, "parent '" + r.parent + "' is neither the master nor a related table above");
     def_.data.relations.push_back(std::move(r));
   } else if (k == "group") {
     Group g;
