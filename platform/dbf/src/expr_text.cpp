@@ -111,7 +111,7 @@ void formatStr(std::string& out, double n, int width, int decimals) {
   out.clear();
   // Whole numbers are the common case of index keys: format them without snprintf.
   if (decimals == 0 && std::fabs(n) < 1e15) {
-    const double r = roundHalfAway(n, 0);
+    const double r = n == std::trunc(n) ? n : roundHalfAway(n, 0);
     const auto v = static_cast<int64_t>(r);
     char buf[24];
     auto res = std::to_chars(buf, buf + sizeof buf, v);

@@ -7,12 +7,14 @@
 //   operators + - * / %  unary - +   = == != <> # < <= > >=   $ (substring)   .AND. .OR. .NOT. !
 //   functions str upper lower left right substr trim rtrim ltrim alltrim dtos dtoc ctod val len
 //             empty iif deleted recno space padl padr padc year month day date at replicate
-//             round int abs max min stuff chr asc transform type eof bof found
+//             round int abs max min stuff chr asc transform type eof bof found reccount dow
+//             (a name may be shortened to four letters or more: SUBS( is substr()
 // Text '=' follows the dBase prefix rule (SET EXACT OFF): "ABC" = "AB" is true, "AB" = "ABC" false,
-// comparing after the right operand; '==' compares exactly (trailing blanks matter).
+// comparing after the right operand; '==' compares exactly (trailing blanks matter). < <= > >=
+// also compare over the right operand's length, so exactly one of <, =, > holds ("MAUS" <= "M").
 // Text comparison uses the German order of collation.h. Text + text concatenates, text - text
 // concatenates with the trailing blanks of the left operand moved to the end, date + n adds days,
-// date - date gives days.
+// date - date gives days (0 when either is empty). x / 0 and x % 0 give 0.
 //
 // Compiled once into a tree whose names are already bound, evaluated per record without parsing.
 #pragma once
@@ -90,7 +92,8 @@ class Expression {
   ValueType resultType() const;
 
   // Evaluates against the current state of the bound sources. A type error that only shows at
-  // run time gives a nil value.
+  // run time gives a nil value. The compiled tree keeps scratch buffers: one Expression must not
+  // be evaluated by two threads at once (compile one per thread instead).
   Value evaluate() const;
   // evaluate() for a text result, into `out` reusing its capacity (the index builder's path).
   // False, with `out` cleared, when the result is not text.
