@@ -40,6 +40,7 @@ QMdiSubWindow* enclosingSubWindow(QWidget* w) {
 
 STANDARDSHELLWINDOW::STANDARDSHELLWINDOW(ShellSetup setup, QWidget* parent)
     : QMainWindow(parent), setup_(std::move(setup)) {
+  Q_ASSERT(setup_.messages);
   setObjectName(QStringLiteral("STANDARDSHELLWINDOW"));
 
   mdi_ = new MdiClient(setup_.background, this);

@@ -2,6 +2,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QMenuBar>
+#include <QStatusBar>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
@@ -180,6 +182,15 @@ TEST(ShellStatusBar, ShowsTheTimeFromTheWindowsOnlyTimer) {
   ASSERT_EQ(timers.size(), 1);
   EXPECT_EQ(timers[0]->interval(), 1000);
   EXPECT_TRUE(timers[0]->isActive());
+}
+
+TEST(ShellStatusBar, HighlightedMenuShowsItsDescription) {
+  ShellRig rig;
+  STANDARDSHELLWINDOW& shell = rig.open();
+  shell.mainMenus()[0]->menuAction()->showStatusText(shell.menuBar());
+  EXPECT_EQ(shell.statusBar()->currentMessage(), QStringLiteral("Diverse Stammdaten"));
+  shell.mainMenus()[1]->menuAction()->showStatusText(shell.menuBar());
+  EXPECT_EQ(shell.statusBar()->currentMessage(), QString());
 }
 
 }  // namespace

@@ -49,21 +49,25 @@ int main(int argc, char** argv) {
   shell.show();
   bool ok = save(&shell, out, "shell.png");
 
-  QMenu* sonstiges = shell.mainMenus().value(5);
-  if (sonstiges) {
-    sonstiges->popup(shell.mapToGlobal(QPoint(300, 40)));
-    ok = save(sonstiges, out, "menu_sonstiges.png") && ok;
-    sonstiges->hide();
+  const struct {
+    int index;
+    const char* file;
+  } menus[] = {{0, "menu_basisdaten.png"}, {4, "menu_umsatzlisten.png"}, {5, "menu_sonstiges.png"}};
+  for (const auto& m : menus) {
+    QMenu* menu = shell.mainMenus().value(m.index);
+    if (!menu) continue;
+    menu->popup(shell.mapToGlobal(QPoint(100 * m.index, 40)));
+    ok = save(menu, out, m.file) && ok;
+    menu->hide();
   }
 
   for (int i = 1; i <= 2; ++i) {
     auto* child = new QLabel(QStringLiteral("Datenfenster %1").arg(i));
     child->setAlignment(Qt::AlignCenter);
-    QMdiSubWindow* sub = shell.mdiArea()->addSubWindow(child);
+    QMdiSubWindow* sub = shell.addMdiChild(child);
     sub->setWindowTitle(QStringLiteral("Lumo-Zentor: Fenster %1").arg(i));
     sub->resize(360, 220);
     sub->move(40 + 60 * i, 30 + 40 * i);
-    sub->show();
     shell.ADDCHILDWINDOW(child);
   }
   ok = save(&shell, out, "shell_children.png") && ok;
