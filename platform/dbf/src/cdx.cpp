@@ -11,8 +11,16 @@
 // handle overlays it instead). The journal records the counter before and after the change, so a
 // journal left behind is never replayed over changes another engine made since.
 //
+// The journal also keeps the header page as it was and, per page, the hash of its old contents.
+// It is replayed when the header already holds its new contents (the header is written before any
+// other page, so later pages may be torn), or when the header is its old contents or a mix of old
+// and new while every other page still holds its old or new contents. So it never lands on a file
+// that another engine changed meanwhile or that was deleted and created anew.
+//
 // Journal layout: 0 magic (u32), 4 page count n (u32), 8 counter before, 12 counter after (u32),
-// 16 FNV-1a 64 of bytes 4..15 and of the page records, 24 n records of offset (u32) + 512 bytes.
+// 16 FNV-1a 64 of bytes 4..15 and of everything from 24 on, 24 the header page before the change
+// (512 bytes), 536 n records in offset order (the first is the header page) of offset (u32),
+// FNV-1a 64 of the page before the change (u64), the 512 bytes after it.
 #include "cdx.h"
 
 #include <algorithm>
@@ -35,7 +43,7 @@ namespace {
 constexpr uint64_t kLockOffset = 0x7FFFFFFE;
 constexpr uint32_t kJournalMagic = 0x314A435Au;  // "ZCJ1"
 constexpr size_t kJournalHead = 24;
-constexpr size_t kJournalRecord = 4 + kPageSize;
+constexpr size_t kJournalRecord = 4 + 8 + kPageSize;
 constexpr size_t kMaxCachedNodes = 16384;
 constexpr int kMaxDepth = 40;
 constexpr size_t kMaxProblemsPerTree = 50;
@@ -396,6 +404,7 @@ class CdxImpl final : public CdxFile {
   void dropCache() {
     valid_ = false;
     nodes_.clear();
+    diskHash_.clear();
     hdrs_.clear();
     tags_.reset();
     overlay_.clear();
@@ -469,20 +478,40 @@ class CdxImpl final : public CdxFile {
     std::memcpy(&sum, head + 16, 8);
     uint64_t jsize = 0;
     if (auto st = jfile_->size(&jsize); !st.ok()) return st;
-    if (n == 0 || jsize < kJournalHead || n > (jsize - kJournalHead) / kJournalRecord) return Status::OK();
+    if (n == 0 || jsize < kJournalHead + kPageSize || n > (jsize - kJournalHead - kPageSize) / kJournalRecord)
+      return Status::OK();
     if (counter != cBefore && counter != cAfter) return Status::OK();
-    std::vector<uint8_t> body(n * kJournalRecord);
+    std::vector<uint8_t> body(kPageSize + n * kJournalRecord);
     if (auto st = jfile_->read(kJournalHead, body.data(), body.size(), &got); !st.ok()) return st;
     if (got != body.size()) return Status::OK();
     if (fnv1a(body.data(), body.size(), fnv1a(head + 4, 12)) != sum) return Status::OK();
+    const uint8_t* before0 = body.data();
+    const uint8_t* recs = body.data() + kPageSize;
+    if (getLE32(recs) != 0) return Status::OK();
+    const uint8_t* after0 = recs + 12;
+    uint8_t now0[kPageSize];
+    if (auto st = readExact(*file_, 0, now0, kPageSize, "header"); !st.ok()) return st;
+    bool headerDone = std::memcmp(now0, after0, kPageSize) == 0;
+    if (!headerDone)
+      for (size_t i = 0; i < kPageSize; ++i)
+        if (now0[i] != before0[i] && now0[i] != after0[i]) return Status::OK();
+    std::vector<std::pair<uint32_t, std::array<uint8_t, kPageSize>>> out;
     for (uint32_t i = 0; i < n; ++i) {
-      const uint8_t* r = body.data() + i * kJournalRecord;
+      const uint8_t* r = recs + i * kJournalRecord;
       uint32_t off = getLE32(r);
       if (off % kPageSize != 0) return Status::OK();
+      if (!headerDone && off != 0) {
+        uint64_t beforeHash;
+        std::memcpy(&beforeHash, r + 4, 8);
+        uint8_t now[kPageSize];
+        if (!file_->read(off, now, kPageSize, &got).ok() || got != kPageSize) return Status::OK();
+        if (std::memcmp(now, r + 12, kPageSize) != 0 && fnv1a(now, kPageSize) != beforeHash) return Status::OK();
+      }
       std::array<uint8_t, kPageSize> img;
-      std::memcpy(img.data(), r + 4, kPageSize);
-      pages->emplace_back(off, img);
+      std::memcpy(img.data(), r + 12, kPageSize);
+      out.emplace_back(off, img);
     }
+    *pages = std::move(out);
     return Status::OK();
   }
 
@@ -515,6 +544,7 @@ class CdxImpl final : public CdxFile {
     if (auto st = readPage(off, buf, tree); !st.ok()) return st;
     auto n = std::make_shared<Node>();
     std::string why;
+    diskHash_[off] = fnv1a(buf, kPageSize);
     if (!decodePage(buf, off, keyLen, n.get(), &why))
       return Status::Corruption(path_ + ": tag " + tree + ": page " + hex(off) + ": " + why);
     if (nodes_.size() >= kMaxCachedNodes) nodes_.clear();
@@ -664,11 +694,23 @@ class CdxImpl final : public CdxFile {
     if (!root.ok()) return root.status();
     uint32_t off = *root;
     for (int depth = 0; depth < kMaxDepth; ++depth) {
-      auto n = node(off, t.keyLen, t.name);
-      if (!n.ok()) return n.status();
-      const Node& nd = **n;
+      // Interior pages are only looked at, so a cached one is used in place; the raw pointer is
+      // dropped before the next lookup can evict anything.
+      const Node* cached = nullptr;
+      if (!txn_) {
+        auto it = nodes_.find(off);
+        if (it != nodes_.end() && it->second->keyLen == t.keyLen && !it->second->leaf()) cached = it->second.get();
+      }
+      PagePtr held;
+      if (!cached) {
+        auto n = node(off, t.keyLen, t.name);
+        if (!n.ok()) return n.status();
+        held = std::move(*n);
+        cached = held.get();
+      }
+      const Node& nd = *cached;
       size_t i = lowerIndex(nd, tg);
-      if (nd.leaf()) return Pos{*n, i};
+      if (nd.leaf()) return Pos{held, i};
       if (nd.count() == 0) return Status::Corruption(path_ + ": tag " + t.name + ": empty interior page " + hex(off));
       off = nd.kids[std::min(i, nd.count() - 1)];
     }
@@ -753,6 +795,7 @@ class CdxImpl final : public CdxFile {
       } else {
         uint8_t buf[kPageSize];
         if (auto st = readPage(off, buf, t.name); !st.ok()) return st;
+        diskHash_[off] = fnv1a(buf, kPageSize);
         tx.freeHead = getLE32(buf);
       }
     } else {
@@ -1059,6 +1102,20 @@ class CdxImpl final : public CdxFile {
     }
   }
 
+  // Hash of a page as the file holds it now (before the change being committed).
+  Result<uint64_t> beforeHash(uint32_t off) {
+    if (auto it = diskHash_.find(off); it != diskHash_.end()) return it->second;
+    if (off < kHeaderSize) {
+      auto h = hdrs_.find(0);
+      if (h != hdrs_.end()) return diskHash_[off] = fnv1a(h->second.data() + off, kPageSize);
+    }
+    for (const auto& [hoff, bytes] : hdrs_)
+      if (off == hoff || off == hoff + kPageSize) return diskHash_[off] = fnv1a(bytes.data() + (off - hoff), kPageSize);
+    uint8_t buf[kPageSize];
+    if (auto st = readExact(*file_, off, buf, kPageSize, "page"); !st.ok()) return st;
+    return diskHash_[off] = fnv1a(buf, kPageSize);
+  }
+
   Status writeRuns(const std::map<uint32_t, std::array<uint8_t, kPageSize>>& imgs, bool fresh, uint64_t oldEof) {
     std::vector<uint8_t> buf;
     uint64_t start = 0;
@@ -1112,13 +1169,19 @@ class CdxImpl final : public CdxFile {
     valid_ = false;
     if (auto st = writeRuns(imgs, true, tx.oldEof); !st.ok()) return st;
 
+    auto orig0 = hdrs_.find(0);
+    if (orig0 == hdrs_.end()) return Status::Corruption(path_ + ": internal error: header page not loaded");
     std::vector<uint8_t> j(kJournalHead);
+    j.insert(j.end(), orig0->second.begin(), orig0->second.begin() + kPageSize);
     uint32_t n = 0;
     for (const auto& [off, img] : imgs) {
       if (off >= tx.oldEof) continue;
-      uint8_t o[4];
+      auto bh = beforeHash(off);
+      if (!bh.ok()) return bh.status();
+      uint8_t o[12];
       putLE32(o, off);
-      j.insert(j.end(), o, o + 4);
+      std::memcpy(o + 4, &*bh, 8);
+      j.insert(j.end(), o, o + 12);
       j.insert(j.end(), img.begin(), img.end());
       ++n;
     }
@@ -1142,6 +1205,7 @@ class CdxImpl final : public CdxFile {
     uint8_t z[4] = {0, 0, 0, 0};
     if (auto st = jfile_->write(0, z, 4); !st.ok()) return st;
 
+    for (const auto& [off, img] : imgs) diskHash_[off] = fnv1a(img.data(), kPageSize);
     for (auto& [off, nd] : tx.dirty) {
       if (nodes_.size() >= kMaxCachedNodes) nodes_.clear();
       nodes_[off] = nd;
@@ -1345,6 +1409,7 @@ class CdxImpl final : public CdxFile {
   uint32_t free_ = 0, counter_ = 0;
   uint64_t fileSize_ = 0;
   std::unordered_map<uint32_t, PagePtr> nodes_;
+  std::unordered_map<uint32_t, uint64_t> diskHash_;  // hash of each page as last read or written
   std::unordered_map<uint32_t, std::vector<uint8_t>> hdrs_;
   std::optional<std::vector<TagRec>> tags_;
   std::map<uint32_t, std::array<uint8_t, kPageSize>> overlay_;

@@ -477,3 +477,64 @@ TEST(CdxFaults, FailedWritesNeverLeaveABrokenTree) {
 
 }  // namespace
 }  // namespace zentor::dbf::cdx
+
+namespace zentor::dbf::cdx {
+namespace {
+
+// A journal left by a failed write belongs to that file state only: a file created anew under the
+// same name (by another engine, with the same change counter) must not receive its pages.
+TEST(CdxFaults, StaleJournalIsNotReplayedOntoAnotherFile) {
+  auto build = [](testing::MemFileSystem& fs, uint32_t salt) {
+    auto c = createOrDie(fs);
+    std::vector<Entry> in;
+    for (uint32_t i = 1; i <= 400; ++i) in.push_back({numKey(i * salt, 6), i});
+    EXPECT_TRUE(c->addTag("A", "a", 6, in).ok());
+    for (uint32_t i = 0; i < 5; ++i) EXPECT_TRUE(c->apply({{0, std::nullopt, numKey(i + salt, 6), 1000 + i}}).ok());
+    return c;
+  };
+  testing::MemFileSystem fs, other;
+  auto c = build(fs, 3);
+  fs.failWrite(2, testing::MemFileSystem::Fault::kIoError);  // journal written, header write fails
+  EXPECT_FALSE(c->apply({{0, std::nullopt, numKey(77, 6), 77}}).ok());
+  fs.clearFaults();
+  c.reset();
+  ASSERT_EQ(getLE32(fs.contents("/d/T.CDJ").data()), 0x314A435Au) << "journal left pending";
+  auto o = build(other, 7);
+  auto want = scanAll(*o, 0);
+  ASSERT_EQ(counterOf(other.contents(kPath)), counterOf(fs.contents(kPath)));
+  fs.setContents(kPath, other.contents(kPath));
+  auto again = openOrDie(fs);
+  EXPECT_TRUE(problemsOf(*again).empty());
+  EXPECT_EQ(scanAll(*again, 0), want);
+}
+
+TEST(MemFs, LocksBelongToHandlesAndFaultsHitTheNthWrite) {
+  testing::MemFileSystem fs;
+  FileOpenOptions o;
+  o.create = true;
+  auto a = std::move(*fs.open("/x", o));
+  auto b = std::move(*fs.open("/x", o));
+  ASSERT_TRUE(a->lock(10, 1, LockType::kShared, false).ok());
+  EXPECT_TRUE(b->lock(10, 1, LockType::kShared, false).ok());
+  EXPECT_TRUE(b->lock(10, 1, LockType::kExclusive, false).isLocked());
+  ASSERT_TRUE(a->unlock(10, 1).ok());
+  EXPECT_TRUE(b->lock(10, 1, LockType::kExclusive, false).ok());
+  a.reset();  // closing another handle leaves b's lock alone
+  auto c = std::move(*fs.open("/x", o));
+  EXPECT_TRUE(c->lock(10, 1, LockType::kShared, false).isLocked());
+  fs.failWrite(2, testing::MemFileSystem::Fault::kShortWrite);
+  EXPECT_TRUE(c->write(0, "abcd", 4).ok());
+  EXPECT_FALSE(c->write(4, "efgh", 4).ok());
+  EXPECT_TRUE(c->write(8, "ijkl", 4).ok());
+  auto bytes = fs.contents("/x");
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), std::string("abcdef\0\0ijkl", 12));
+  o.share = FileOpenOptions::Share::kShared;
+  auto shared = std::move(*fs.open("/x", o));
+  o.share = FileOpenOptions::Share::kExclusive;
+  EXPECT_TRUE(fs.open("/x", o).status().isLocked());
+  shared.reset();
+  EXPECT_TRUE(fs.open("/x", o).ok());
+}
+
+}  // namespace
+}  // namespace zentor::dbf::cdx
