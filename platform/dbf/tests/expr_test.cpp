@@ -370,6 +370,22 @@ TEST(ExprTest, StaticTypeErrorsFailToCompile) {
   }
 }
 
+TEST(ExprTest, SizeLimitsInsteadOfExhaustion) {
+  MapResolver r = sampleNames();
+  // A long operator chain nests the tree as deeply as it is long; beyond a sane size it is refused.
+  std::string chain = "1";
+  for (int i = 0; i < 2000; ++i) chain += "+1";
+  auto e = Expression::compile(chain, r);
+  ASSERT_FALSE(e.ok());
+  EXPECT_NE(e.status().message().find("too complex"), std::string::npos) << e.status().message();
+  runCases({
+      {"len(space(1000000000000))", 65535},
+      {"len(str(1, 1000000000))", 65535},
+      {"D + 1000000000000", Date()},
+      {"ctod('31.12.9999') + 1", Date()},
+  });
+}
+
 TEST(ExprTest, ResultTypes) {
   MapResolver r = sampleNames();
   struct TypeCase {
