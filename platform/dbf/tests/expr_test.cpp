@@ -449,6 +449,13 @@ TEST(ExprTest, SourcesOfUnknownTypeAreCheckedAtEvaluation) {
   r.x = 1;
   EXPECT_FALSE(f->test());
   EXPECT_TRUE(f->evaluate().isNil());
+  // iif() and .AND./.OR. evaluate only the operand they need, so a branch that would fail does not.
+  r.x = Value::logical(true);
+  for (const char* lazy : {"iif(.T., 1, x + 1) = 1", ".NOT. (.F. .AND. x + 1 > 0)", ".T. .OR. x + 1 > 0"}) {
+    auto g = Expression::compile(lazy, r);
+    ASSERT_TRUE(g.ok()) << lazy << ": " << g.status().toString();
+    EXPECT_EQ(g->evaluate(), Value::logical(true)) << lazy;
+  }
   EXPECT_FALSE(Expression::compile("recno('ART')", r).ok());
   EXPECT_FALSE(Expression::compile("deleted()", r).ok());
 }
