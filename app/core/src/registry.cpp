@@ -34,20 +34,19 @@ std::optional<int> smallNumber(std::string_view s, size_t maxDigits) {
 }
 
 std::string firmaLine(const CompanyEntry& e) {
-  return "FIRMA=" + zeroPadded(e.nFirma, 2) + ";" + std::to_string(e.nMandant) + ";" +
-         dbf::fromUtf8(e.cFirma, dbf::CodePage::kCp1252);
+  return "FIRMA=" + zeroPadded(e.nFirma, 2) + ";" + std::to_string(e.nMandant) + ";" + e.cFirma;
 }
 
 std::string modeLine(RegistryMode m) {
   return m == RegistryMode::kSingle ? "MODUS=EINZELFIRMA" : "MODUS=MEHRFIRMEN";
 }
 
-std::optional<RegistryError> checkName(std::string_view name) {
+std::optional<RegistryError> checkName(std::string_view name, bool windows1252) {
   if (name.empty()) return RegistryError{Kind::kEmptyName};
   for (unsigned char c : name) {
     if (c < 0x20 || c == 0x7F) return RegistryError{Kind::kEmptyName};
   }
-  if (!dbf::representable(name, dbf::CodePage::kCp1252)) return RegistryError{Kind::kUnstorableName};
+  if (windows1252 && !dbf::representable(name, dbf::CodePage::kCp1252)) return RegistryError{Kind::kUnstorableName};
   return std::nullopt;
 }
 
@@ -121,7 +120,7 @@ std::optional<RegistryError> CompanyRegistry::add(CompanyEntry entry) {
   if (entry.nFirma < 1 || entry.nFirma > 99) return RegistryError{Kind::kOutOfRange, entry.nFirma};
   if (find(entry.nFirma) != nullptr) return RegistryError{Kind::kDuplicate, entry.nFirma};
   if (entry.nMandant < 0 || entry.nMandant > kMaxMandant) return RegistryError{Kind::kBadMandant, entry.nFirma};
-  if (auto bad = checkName(entry.cFirma)) {
+  if (auto bad = checkName(entry.cFirma, encoding_ == Encoding::kCp1252)) {
     bad->nFirma = entry.nFirma;
     return bad;
   }
@@ -134,7 +133,7 @@ std::optional<RegistryError> CompanyRegistry::rename(int nFirma, std::string_vie
   name = trimBlanks(name);
   for (auto& e : entries_) {
     if (e.nFirma != nFirma) continue;
-    if (auto bad = checkName(name)) {
+    if (auto bad = checkName(name, encoding_ == Encoding::kCp1252)) {
       bad->nFirma = nFirma;
       return bad;
     }
@@ -160,8 +159,19 @@ CompanyRegistry::LoadResult CompanyRegistry::load(const std::string& programDir)
     return out;
   }
   CompanyRegistry reg;
+  std::string text;
+  const std::string_view bytes = content.value();
+  if (bytes.substr(0, os::kUtf8Bom.size()) == os::kUtf8Bom) {
+    reg.encoding_ = Encoding::kUtf8WithBom;
+    text = bytes.substr(os::kUtf8Bom.size());
+  } else if (os::looksLikeUtf8(bytes)) {
+    reg.encoding_ = Encoding::kUtf8;
+    text = bytes;
+  } else {
+    text = dbf::toUtf8(bytes, dbf::CodePage::kCp1252);
+  }
   std::optional<RegistryMode> mode;
-  std::string_view rest = content.value();
+  std::string_view rest = text;
   int lineNo = 0;
   while (!rest.empty()) {
     const auto nl = rest.find('\n');
@@ -208,7 +218,7 @@ CompanyRegistry::LoadResult CompanyRegistry::load(const std::string& programDir)
     }
     const auto number = smallNumber(value.substr(0, s1), 2);
     const auto mandant = smallNumber(value.substr(s1 + 1, s2 - s1 - 1), 5);
-    const std::string cFirma = dbf::toUtf8(trimBlanks(value.substr(s2 + 1)), dbf::CodePage::kCp1252);
+    const std::string cFirma(trimBlanks(value.substr(s2 + 1)));
     if (!number || *number < 1 || *number > 99) {
       out.error = damaged(lineNo, "Die Firmennummer muss zwischen 1 und 99 liegen.");
       return out;
@@ -284,6 +294,8 @@ std::optional<RegistryError> CompanyRegistry::save(const std::string& programDir
   }
   std::string bytes;
   for (const auto& t : text) bytes += t + "\r\n";
+  if (encoding_ == Encoding::kCp1252) bytes = dbf::fromUtf8(bytes, dbf::CodePage::kCp1252);
+  if (encoding_ == Encoding::kUtf8WithBom) bytes.insert(0, os::kUtf8Bom);
   const std::string dir = os::withTrailingSeparator(programDir);
   const auto existing = os::findIgnoringCase(programDir, kRegistryFileName);
   const auto status = os::replaceFileAtomically(dir + existing.value_or(std::string(kRegistryFileName)), bytes);

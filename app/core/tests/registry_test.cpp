@@ -287,3 +287,23 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace zentor::app
+
+namespace zentor::app {
+namespace {
+
+TEST(Registry, FileSavedAsUtf8ByAnEditorKeepsItsEncoding) {
+  for (const std::string& bom : {std::string("\xEF\xBB\xBF"), std::string()}) {
+    TempDir dir;
+    writeBytes(dir.file("FIRMEN.TXT"), bom + "; Fa. Müller\r\nMODUS=MEHRFIRMEN\r\nFIRMA=1;1;Bäckerei Łukasz\r\n");
+    auto r = CompanyRegistry::load(dir.path());
+    ASSERT_TRUE(r.ok()) << registryErrorText(r.error);
+    EXPECT_EQ(r.registry->entries().front().cFirma, "Bäckerei Łukasz");
+    ASSERT_FALSE(r.registry->add({2, 1, "Köln"}));
+    ASSERT_FALSE(r.registry->save(dir.path()));
+    EXPECT_EQ(readBytes(dir.file("FIRMEN.TXT")),
+              bom + "; Fa. Müller\r\nMODUS=MEHRFIRMEN\r\nFIRMA=01;1;Bäckerei Łukasz\r\nFIRMA=02;1;Köln\r\n");
+  }
+}
+
+}  // namespace
+}  // namespace zentor::app

@@ -21,35 +21,70 @@ std::string_view trim(std::string_view s) {
   return s;
 }
 
-// Case folding of Windows-1252 bytes, as the system's case-insensitive comparison sees them.
-unsigned char foldCp1252(unsigned char c) {
-  if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 0x20);
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 0x20);
-  switch (c) {
-    case 0x9A: return 0x8A;  // š
-    case 0x9C: return 0x8C;  // œ
-    case 0x9E: return 0x8E;  // ž
-    case 0xFF: return 0x9F;  // ÿ
-    default: return c;
+// One code point of UTF-8 text at `i` (advancing it); a malformed byte stands for itself.
+uint32_t nextCodePoint(std::string_view s, size_t& i) {
+  const auto c = static_cast<unsigned char>(s[i]);
+  size_t len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 1;
+  if (len == 1 || i + len > s.size()) {
+    ++i;
+    return c;
+  }
+  uint32_t cp = c & (0x7F >> len);
+  for (size_t k = 1; k < len; ++k) {
+    const auto cc = static_cast<unsigned char>(s[i + k]);
+    if ((cc & 0xC0) != 0x80) {
+      ++i;
+      return c;
+    }
+    cp = (cp << 6) | (cc & 0x3F);
+  }
+  i += len;
+  return cp;
+}
+
+// Case folding of the letters of Windows-1252, as the system's case-insensitive comparison sees
+// them.
+uint32_t fold(uint32_t cp) {
+  if (cp >= 'a' && cp <= 'z') return cp - 0x20;
+  if (cp >= 0xE0 && cp <= 0xFE && cp != 0xF7) return cp - 0x20;
+  switch (cp) {
+    case 0x0161: return 0x0160;  // š
+    case 0x0153: return 0x0152;  // œ
+    case 0x017E: return 0x017D;  // ž
+    case 0x00FF: return 0x0178;  // ÿ
+    default: return cp;
   }
 }
 
 bool sameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (foldCp1252(static_cast<unsigned char>(a[i])) != foldCp1252(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
+  size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    if (fold(nextCodePoint(a, i)) != fold(nextCodePoint(b, j))) return false;
   }
-  return true;
+  return i == a.size() && j == b.size();
 }
 
+size_t characters(std::string_view s) {
+  size_t n = 0;
+  for (size_t i = 0; i < s.size(); ++n) nextCodePoint(s, i);
+  return n;
+}
+
+std::string_view firstCharacters(std::string_view s, size_t count) {
+  size_t i = 0;
+  for (size_t n = 0; n < count && i < s.size(); ++n) nextCodePoint(s, i);
+  return s.substr(0, i);
+}
+
+// The file is handled as UTF-8 text: a Windows-1252 file is converted when read and back when
+// written (every byte survives that round trip); a file that an editor saved as UTF-8 (with a
+// byte-order mark, or without one but unmistakably UTF-8) stays UTF-8.
 struct Line {
   enum class Kind { kOther, kSection, kKey };
-  std::string text;  // without the line end
+  std::string text;  // UTF-8, without the line end
   std::string eol;   // "\r\n", "\n" or "" (last line without line end)
   Kind kind = Kind::kOther;
-  std::string name;   // section or key name, trimmed (Windows-1252)
+  std::string name;   // section or key name, trimmed
   std::string value;  // key lines: the raw value, trimmed
 };
 
@@ -76,17 +111,34 @@ void classify(Line& line) {
   line.value = trim(t.substr(eq + 1));
 }
 
-std::vector<Line> parse(std::string_view bytes) {
+struct Document {
+  enum class Encoding { kCp1252, kUtf8, kUtf8WithBom };
   std::vector<Line> lines;
+  Encoding encoding = Encoding::kCp1252;
+};
+
+Document parse(std::string_view bytes) {
+  Document doc;
+  std::string text;
+  if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+    doc.encoding = Document::Encoding::kUtf8WithBom;
+    text = bytes.substr(kUtf8Bom.size());
+  } else if (looksLikeUtf8(bytes)) {
+    doc.encoding = Document::Encoding::kUtf8;
+    text = bytes;
+  } else {
+    text = dbf::toUtf8(bytes, dbf::CodePage::kCp1252);
+  }
+  const std::string_view all = text;
   size_t pos = 0;
-  while (pos < bytes.size()) {
-    const auto nl = bytes.find('\n', pos);
+  while (pos < all.size()) {
+    const auto nl = all.find('\n', pos);
     Line line;
     if (nl == std::string_view::npos) {
-      line.text = bytes.substr(pos);
-      pos = bytes.size();
+      line.text = all.substr(pos);
+      pos = all.size();
     } else {
-      std::string_view body = bytes.substr(pos, nl - pos);
+      std::string_view body = all.substr(pos, nl - pos);
       if (!body.empty() && body.back() == '\r') {
         body.remove_suffix(1);
         line.eol = kCrLf;
@@ -97,18 +149,23 @@ std::vector<Line> parse(std::string_view bytes) {
       pos = nl + 1;
     }
     classify(line);
-    lines.push_back(std::move(line));
+    doc.lines.push_back(std::move(line));
   }
-  return lines;
+  return doc;
 }
 
-std::string serialize(const std::vector<Line>& lines) {
+std::string serialize(const Document& doc) {
   std::string out;
-  for (const auto& l : lines) {
+  for (const auto& l : doc.lines) {
     out += l.text;
     out += l.eol;
   }
-  return out;
+  switch (doc.encoding) {
+    case Document::Encoding::kUtf8WithBom: return std::string(kUtf8Bom) + out;
+    case Document::Encoding::kUtf8: return out;
+    case Document::Encoding::kCp1252: break;
+  }
+  return dbf::fromUtf8(out, dbf::CodePage::kCp1252);
 }
 
 struct SectionRange {
@@ -133,9 +190,6 @@ std::optional<size_t> findKey(const std::vector<Line>& lines, SectionRange s, st
   }
   return std::nullopt;
 }
-
-std::string toFile(std::string_view utf8) { return dbf::fromUtf8(utf8, dbf::CodePage::kCp1252); }
-std::string fromFile(std::string_view bytes) { return dbf::toUtf8(bytes, dbf::CodePage::kCp1252); }
 
 bool hasLineBreak(std::string_view s) {
   return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
@@ -192,14 +246,12 @@ bool INIFILE::EXISTS() const { return ::access(path_.c_str(), F_OK) == 0; }
 std::string INIFILE::GETSTRING(std::string_view section, std::string_view key) const {
   const auto content = readWholeFile(path_);
   if (!content.ok()) return " ";
-  const auto lines = parse(content.value());
-  const auto sec = findSection(lines, trim(toFile(section)));
+  const Document doc = parse(content.value());
+  const auto sec = findSection(doc.lines, trim(section));
   if (!sec) return " ";
-  const auto k = findKey(lines, *sec, trim(toFile(key)));
+  const auto k = findKey(doc.lines, *sec, trim(key));
   if (!k) return " ";
-  std::string_view v = unquote(lines[*k].value);
-  if (v.size() > kMaxValueLength) v = v.substr(0, kMaxValueLength);
-  return fromFile(v);
+  return std::string(firstCharacters(unquote(doc.lines[*k].value), kMaxValueLength));
 }
 
 bool INIFILE::GETLOGIC(std::string_view section, std::string_view key) const {
@@ -207,8 +259,8 @@ bool INIFILE::GETLOGIC(std::string_view section, std::string_view key) const {
 }
 
 bool INIFILE::WRITESTRING(std::string_view section, std::string_view key, std::string_view value) {
-  const std::string sec = std::string(trim(toFile(section)));
-  const std::string k = std::string(trim(toFile(key)));
+  const std::string sec(trim(section));
+  const std::string k(trim(key));
   if (sec.empty() || k.empty() || hasLineBreak(section) || hasLineBreak(key) || hasLineBreak(value)) {
     return false;
   }
@@ -216,7 +268,6 @@ bool INIFILE::WRITESTRING(std::string_view section, std::string_view key, std::s
       k.front() == '[') {
     return false;
   }
-  const std::string entry = k + "=" + encodeValue(toFile(value));
 
   DirectoryLock lock(dir_);
   std::string before;
@@ -225,24 +276,25 @@ bool INIFILE::WRITESTRING(std::string_view section, std::string_view key, std::s
   } else if (!content.status().isNotFound()) {
     return false;
   }
-  auto lines = parse(before);
+  Document doc = parse(before);
+  auto& lines = doc.lines;
   if (const auto range = findSection(lines, sec)) {
     if (const auto at = findKey(lines, *range, k)) {
-      lines[*at].text = lines[*at].name + "=" + encodeValue(toFile(value));
+      lines[*at].text = lines[*at].name + "=" + encodeValue(value);
       classify(lines[*at]);
     } else {
       size_t after = range->header;
       for (size_t i = range->header + 1; i < range->end; ++i) {
         if (lines[i].kind == Line::Kind::kKey) after = i;
       }
-      appendLine(lines, after + 1, entry);
+      appendLine(lines, after + 1, k + "=" + encodeValue(value));
     }
   } else {
     if (!lines.empty() && !trim(lines.back().text).empty()) appendLine(lines, lines.size(), "");
     appendLine(lines, lines.size(), "[" + sec + "]");
-    appendLine(lines, lines.size(), entry);
+    appendLine(lines, lines.size(), k + "=" + encodeValue(value));
   }
-  const std::string after = serialize(lines);
+  const std::string after = serialize(doc);
   if (after == before) return true;
   return replaceFileAtomically(path_, after).ok();
 }
@@ -251,32 +303,32 @@ std::vector<std::string> INIFILE::GETSECTION(std::string_view section) const {
   std::vector<std::string> names;
   const auto content = readWholeFile(path_);
   if (!content.ok()) return names;
-  const auto lines = parse(content.value());
-  const auto sec = findSection(lines, trim(toFile(section)));
+  const Document doc = parse(content.value());
+  const auto sec = findSection(doc.lines, trim(section));
   if (!sec) return names;
-  std::vector<std::string_view> seen;
   size_t used = 0;
   for (size_t i = sec->header + 1; i < sec->end; ++i) {
-    if (lines[i].kind != Line::Kind::kKey) continue;
-    const std::string& name = lines[i].name;
+    if (doc.lines[i].kind != Line::Kind::kKey) continue;
+    const std::string& name = doc.lines[i].name;
     bool duplicate = false;
-    for (auto s : seen) duplicate = duplicate || sameName(s, name);
+    for (const auto& seen : names) duplicate = duplicate || sameName(seen, name);
     if (duplicate) continue;
-    if (used + name.size() + 1 > kSectionBuffer - 1) break;
-    used += name.size() + 1;
-    seen.push_back(name);
-    names.push_back(fromFile(name));
+    const size_t cost = characters(name) + 1;
+    if (used + cost > kSectionBuffer - 1) break;
+    used += cost;
+    names.push_back(name);
   }
   return names;
 }
 
 bool INIFILE::DELETEENTRY(std::string_view section, std::string_view key) {
-  const std::string sec = std::string(trim(toFile(section)));
-  const std::string k = std::string(trim(toFile(key)));
+  const std::string sec(trim(section));
+  const std::string k(trim(key));
   DirectoryLock lock(dir_);
   auto content = readWholeFile(path_);
   if (!content.ok()) return content.status().isNotFound();
-  auto lines = parse(content.value());
+  Document doc = parse(content.value());
+  auto& lines = doc.lines;
   const auto range = findSection(lines, sec);
   if (!range) return true;
   bool removed = false;
@@ -287,7 +339,7 @@ bool INIFILE::DELETEENTRY(std::string_view section, std::string_view key) {
     }
   }
   if (!removed) return true;
-  return replaceFileAtomically(path_, serialize(lines)).ok();
+  return replaceFileAtomically(path_, serialize(doc)).ok();
 }
 
 }  // namespace zentor::os

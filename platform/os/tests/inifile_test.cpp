@@ -346,3 +346,36 @@ TEST(IniFile, ConcurrentWritersInSeveralProcessesLoseNoKey) {
 
 }  // namespace
 }  // namespace zentor::os
+
+namespace zentor::os {
+namespace {
+
+// Files saved by an editor as UTF-8 must not lose their first section to the byte-order mark nor
+// show their umlauts garbled; they stay UTF-8 when rewritten.
+TEST(IniFile, Utf8FilesFromEditorsStayReadableAndUtf8) {
+  TempDir dir;
+  for (const std::string& prefix : {std::string(kUtf8Bom), std::string()}) {
+    writeBytes(dir.file("FDT.INI"), prefix + "[ZENTOR]\r\nVersion=1.5\r\n[BELEG]\r\nAdresse=Müller, Hauptstraße 1\r\n");
+    INIFILE ini(dir.file("FDT.INI"));
+    EXPECT_EQ(ini.GETSTRING("zentor", "Version"), "1.5");
+    EXPECT_EQ(ini.GETSTRING("BELEG", "Adresse"), "Müller, Hauptstraße 1");
+    ASSERT_TRUE(ini.WRITESTRING("BELEG", "Bank1", "Sparkasse Köln"));
+    EXPECT_EQ(readBytes(dir.file("FDT.INI")), prefix +
+                                                  "[ZENTOR]\r\nVersion=1.5\r\n[BELEG]\r\nAdresse=Müller, "
+                                                  "Hauptstraße 1\r\nBank1=Sparkasse Köln\r\n");
+  }
+}
+
+TEST(IniFile, Windows1252BytesSurviveARewriteUntouched) {
+  TempDir dir;
+  // Every byte from 0x80 to 0xFF in a comment, including the five Windows-1252 leaves unassigned.
+  std::string comment = "; ";
+  for (int b = 0x80; b <= 0xFF; ++b) comment += static_cast<char>(b);
+  writeBytes(dir.file("FDT.INI"), comment + "\r\n[ZENTOR]\r\nVersion=1.3\r\n");
+  INIFILE ini(dir.file("FDT.INI"));
+  ASSERT_TRUE(ini.WRITESTRING("ZENTOR", "Version", "1.5"));
+  EXPECT_EQ(readBytes(dir.file("FDT.INI")), comment + "\r\n[ZENTOR]\r\nVersion=1.5\r\n");
+}
+
+}  // namespace
+}  // namespace zentor::os

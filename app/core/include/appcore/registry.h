@@ -9,7 +9,9 @@
 //
 // Single-company mode: exactly one entry, its data in the program directory. Multi-company mode:
 // one or more entries, each company's data in the sub-directory FIRMAnn of the program directory.
-// Entries keep the order of the file. Loading and saving keep comment lines where they are.
+// Entries keep the order of the file. Loading and saving keep comment lines where they are. A file
+// that an editor saved as UTF-8 (with a byte-order mark, or unmistakably UTF-8 without one) is read
+// as such and saved in the same encoding.
 #pragma once
 
 #include <functional>
@@ -91,11 +93,13 @@ class CompanyRegistry {
 
  private:
   struct FileLine {
-    std::string text;  // Windows-1252, without line end
+    std::string text;  // UTF-8, without line end
     int entry = -1;    // index into entries_ for FIRMA lines
     bool mode = false; // the MODUS line
   };
+  enum class Encoding { kCp1252, kUtf8, kUtf8WithBom };
   RegistryMode mode_;
+  Encoding encoding_ = Encoding::kCp1252;
   std::vector<CompanyEntry> entries_;
   std::vector<FileLine> lines_;  // the loaded file; empty for a new registry
 };

@@ -59,6 +59,14 @@ inline bool existsIgnoringCase(const std::string& dir, std::string_view name) {
   return findIgnoringCase(dir, name).has_value();
 }
 
+// The byte-order mark some editors put at the start of UTF-8 files.
+inline constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+// True when `bytes` is well-formed UTF-8 and holds at least one character beyond ASCII: text that
+// an editor saved as UTF-8 where Windows-1252 was expected (German text in Windows-1252 is never
+// well-formed UTF-8, since a lone umlaut byte cannot start a sequence followed by its partner).
+bool looksLikeUtf8(std::string_view bytes);
+
 // ASCII upper case (file names, command lines).
 std::string asciiUpper(std::string_view s);
 

@@ -5,6 +5,8 @@
 // The file is Windows-1252 with CR LF line ends; the API speaks UTF-8 (characters that
 // Windows-1252 cannot hold are written as '?'). Section and key names are compared without regard
 // to case (including the accented letters of Windows-1252). Lines starting with ';' are comments.
+// A file that an editor saved as UTF-8 (with a byte-order mark, or without one but unmistakably
+// UTF-8) is read and written as UTF-8, so such an edit does not hide the first section.
 // Lines outside any section, lines without '=' and comments are never reported but are kept
 // untouched when the file is rewritten, as is the line end of every existing line.
 //
