@@ -323,11 +323,13 @@ int runCheck(const Invocation& inv) {
   int status = kExitOk;
   for (const auto& file : files) {
     // checkTableFile folds "cannot be read at all" into its problems; tell that case apart, since
-    // a check that could not look is no finding about the file.
+    // a check that could not look (no permission, a station holding the table exclusively) is
+    // no finding about the file.
     dbf::FileOpenOptions opts;
     opts.readOnly = true;
+    opts.share = dbf::FileOpenOptions::Share::kShared;
     if (auto probe = s.fs().open(file, opts); !probe.ok()) {
-      inv.err << "zentorctl: cannot read " << file << ": " << probe.status().toString() << '\n';
+      inv.err << "zentorctl: cannot open " << file << ": " << probe.status().toString() << '\n';
       status = kExitFailure;
       continue;
     }

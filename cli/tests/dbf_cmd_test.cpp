@@ -11,6 +11,8 @@
 #include <optional>
 #include <regex>
 
+#include <sys/wait.h>
+
 #include "support/cli_support.h"
 #include "dbf/session.h"
 #include "dbf/table.h"
@@ -165,7 +167,7 @@ TEST_F(SmallTable, ReadsBesideAStationThatHoldsALockButNotBesideAnExclusiveOne) 
   }
   auto exclusive = Table::open(session_, path_, {.shared = false, .readOnly = false});
   ASSERT_TRUE(exclusive.ok());
-  for (const char* cmd : {"info", "dump"}) {
+  for (const char* cmd : {"info", "dump", "check"}) {
     RunResult r = runZentorctl({"dbf", cmd, path_});
     EXPECT_EQ(r.exitCode, 2) << cmd;
     EXPECT_TRUE(r.out.empty()) << r.out;
@@ -207,6 +209,16 @@ TEST_F(SmallTable, FileAndTagErrorsExitWithTwo) {
   }
   RunResult r = runZentorctl({"dbf", "dump", path_, "--tag", "NOPE"});
   EXPECT_TRUE(contains(r.err, "(it has: NAME)")) << r.err;
+}
+
+// A full disk or a closed pipe must not pass for a complete dump.
+TEST_F(SmallTable, WriteErrorOnStandardOutputExitsWithTwo) {
+  const std::string cmd = std::string(ZENTORCTL_PATH) + " dbf dump " + path_ + " --deleted >/dev/full 2>" +
+                          dir_.file("err.txt");
+  const int status = std::system(cmd.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 2);
+  EXPECT_EQ(readFile(dir_.file("err.txt")), "zentorctl: write error on standard output\n");
 }
 
 TEST(DbfCheck, EmptyDirectoryHasNothingToFind) {
