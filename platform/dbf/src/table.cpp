@@ -464,7 +464,6 @@ Status Table::Impl::flush() {
   if (curTag >= 0) curEntry = cdx::Entry{newCurKey, recno};
   std::memcpy(disk.data(), rec.data(), recordLen);
   dirty = false;
-  wroteSinceHeader = true;
   return Status::OK();
 }
 
@@ -734,11 +733,10 @@ Status Table::commit() {
   if (!t.open) return Status::InvalidArgument("commit: table is closed");
   if (t.readOnly) return Status::OK();
   // The header goes first: when it cannot be written, nothing of the record has been either.
-  Status st = t.dirty || t.wroteSinceHeader ? t.writeHeaderCount(true) : Status::OK();
+  Status st = t.writeHeaderCount(true);
   if (!st.ok()) return st;
   st = t.flush();
   if (!st.ok()) return st;
-  t.wroteSinceHeader = false;
   if (t.session->syncOnCommit()) {
     st = t.dbf->sync();
     if (st.ok() && t.memo) st = t.memo->file().sync();
@@ -937,7 +935,7 @@ bool Table::lockRecord(uint32_t n) {
   if (!t.open || t.readOnly || n == 0) return false;
   if (!t.flush().ok()) return false;
   t.releaseLocks(n);
-  if (n > recCount()) return false;
+  if ((n != t.recno || t.atEof) && n > recCount()) return false;
   if (!t.holds(n)) {
     uint64_t off = t.recordLockOffset(n);
     if (t.shared && !t.dbf->lock(off, 1, LockType::kExclusive, false).ok()) return false;

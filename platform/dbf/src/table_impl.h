@@ -74,7 +74,6 @@ struct Table::Impl {
   bool atBof = false;
   bool isFound = false;
   bool dirty = false;
-  bool wroteSinceHeader = false;  // a record went to disk since the last header update
   std::vector<char> rec, disk, blank, scratch;  // never resized after open: evalBuf may point into them
   const char* evalBuf = nullptr;  // null: the current buffer
   const char* cur() const { return evalBuf ? evalBuf : rec.data(); }
