@@ -67,7 +67,9 @@ uint64_t fnv1a(const uint8_t* p, size_t n, uint64_t h = 0xcbf29ce484222325ULL) {
   return h;
 }
 
-std::string journalPathFor(const std::string& p) {
+}  // namespace
+
+std::string CdxFile::journalPath(const std::string& p) {
   auto sep = p.find_last_of("/\\");
   auto dot = p.find_last_of('.');
   if (dot != std::string::npos && (sep == std::string::npos || dot > sep)) {
@@ -76,6 +78,8 @@ std::string journalPathFor(const std::string& p) {
   }
   return p + ".CDJ";
 }
+
+namespace {
 
 std::string normKey(std::string_view k, int keyLen) {
   std::string s(k.substr(0, static_cast<size_t>(keyLen)));
@@ -144,7 +148,7 @@ struct Txn {
 class CdxImpl final : public CdxFile {
  public:
   CdxImpl(FileSystem& fs, std::string path, std::unique_ptr<File> f, bool ro)
-      : fs_(fs), path_(std::move(path)), jpath_(journalPathFor(path_)), file_(std::move(f)), ro_(ro) {}
+      : fs_(fs), path_(std::move(path)), jpath_(journalPath(path_)), file_(std::move(f)), ro_(ro) {}
 
   const std::string& path() const override { return path_; }
 
@@ -166,6 +170,10 @@ class CdxImpl final : public CdxFile {
     root.keyLen = kDirKeyLen;
     encodePage(root, buf.data() + kHeaderSize);
     if (auto st = file_->lock(kLockOffset, 1, LockType::kExclusive, true); !st.ok()) return st;
+    // Continue the old file's change counter so that handles still open on it drop their caches.
+    uint8_t old[12];
+    size_t got = 0;
+    if (file_->read(0, old, sizeof old, &got).ok() && got == sizeof old) putBE32(buf.data() + 8, getBE32(old + 8) + 1);
     Status st = file_->truncate(0);
     if (st.ok()) st = file_->write(0, buf.data(), buf.size());
     if (st.ok() && fs_.exists(jpath_)) {

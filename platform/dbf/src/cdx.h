@@ -7,6 +7,11 @@
 // and releases the lock before it returns, so no lock is held between calls and another process
 // may change the index between any two calls. Positions are therefore carried by value (key and
 // record number), never as page pointers.
+//
+// Beside the index lives its write-ahead journal (journalPath(): same name, extension ".CDJ"), a
+// private file other engines ignore. It lets the next opener finish or discard a change that a
+// killed writer left half-written. Whoever deletes or renames an index file should treat the
+// journal alike; create() resets it.
 #pragma once
 
 #include <cstdint>
@@ -47,6 +52,8 @@ class CdxFile {
   static Result<std::unique_ptr<CdxFile>> create(FileSystem& fs, const std::string& path);
 
   virtual const std::string& path() const = 0;
+  // The journal file that belongs to an index path ("X.CDX" -> "X.CDJ", "x.cdx" -> "x.cdj").
+  static std::string journalPath(const std::string& cdxPath);
 
   // Tags in creation order (re-read when the file changed).
   virtual Result<std::vector<TagInfo>> tags() = 0;

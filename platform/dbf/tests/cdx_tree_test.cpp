@@ -538,3 +538,26 @@ TEST(MemFs, LocksBelongToHandlesAndFaultsHitTheNthWrite) {
 
 }  // namespace
 }  // namespace zentor::dbf::cdx
+
+namespace zentor::dbf::cdx {
+namespace {
+
+TEST(CdxJournal, PathBesideTheIndex) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"/d/KND.CDX", "/d/KND.CDJ"}, {"/d/knd.cdx", "/d/knd.cdj"}, {"/d.x/KND", "/d.x/KND.CDJ"}, {"KND.CDX", "KND.CDJ"}};
+  for (const auto& [in, want] : cases) EXPECT_EQ(CdxFile::journalPath(in), want);
+}
+
+TEST(CdxJournal, RecreatingAnOpenIndexInvalidatesOtherHandles) {
+  testing::MemFileSystem fs;
+  auto a = createOrDie(fs);
+  ASSERT_TRUE(a->addTag("OLD", "x", 4, {{"AAAA", 1}}).ok());
+  auto b = openOrDie(fs);
+  ASSERT_EQ(b->tags()->size(), 1u);
+  auto fresh = createOrDie(fs);
+  ASSERT_TRUE(fresh->tags()->empty());
+  EXPECT_TRUE(b->tags()->empty());
+}
+
+}  // namespace
+}  // namespace zentor::dbf::cdx
