@@ -135,6 +135,10 @@ Status MemoFile::write(std::string_view text, uint32_t* block) {
   // A header that lags behind the file (a crashed writer, a careless engine) must not make us
   // overwrite what lies at the end.
   uint64_t endBlock = (size + blockSize_ - 1) / blockSize_;
+  // A next free block far behind the end of the file is a damaged header; following it would
+  // write gigabytes of nothing.
+  if (next > endBlock && next > firstBlock())
+    return Status::Corruption(path() + ": next free block " + std::to_string(next) + " lies beyond the end of the file");
   uint64_t at = std::max<uint64_t>({next, endBlock, firstBlock()});
   uint64_t blocks = (text.size() + 8 + blockSize_ - 1) / blockSize_;
   if (at + blocks > 0xFFFFFFFFu) return Status::NoSpace(path() + ": memo file is full");
