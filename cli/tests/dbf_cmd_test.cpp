@@ -365,6 +365,23 @@ void overwrite(const std::string& path, uint64_t offset, const std::string& byte
   f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+// A CDX whose header is garbage: info shows the table and then fails on the index; a dump in
+// natural order never looks at the index and still reads every record.
+TEST_F(PeerTables, UnreadableIndexStopsInfoButNotANaturalDump) {
+  overwrite(dir_.file("KND.CDX"), 0, std::string(16, '\xFF'));
+  RunResult r = runZentorctl({"dbf", "info", dir_.file("KND.DBF")});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_TRUE(contains(r.out, "  UMSBTO     N   10  2\nindex          KND.CDX\n")) << r.out;
+  EXPECT_EQ(r.err.rfind("zentorctl: cannot read index " + dir_.file("KND.CDX") + ": ", 0), 0u) << r.err;
+  EXPECT_EQ(splitLines(r.err).size(), 1u) << r.err;
+
+  r = runZentorctl({"dbf", "dump", dir_.file("KND.DBF")});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(splitLines(r.out).size(), 2000u - 79u);
+  EXPECT_EQ(runZentorctl({"dbf", "dump", dir_.file("KND.DBF"), "--tag", "KNDNR"}).exitCode, 2);
+  EXPECT_EQ(runZentorctl({"dbf", "check", dir_.file("KND.DBF")}).exitCode, 1);
+}
+
 TEST_F(PeerTables, CheckFindsNothingOnSoundTables) {
   RunResult r = runZentorctl({"dbf", "check", dir_.path()});
   EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
