@@ -312,10 +312,12 @@ Status Table::Impl::readRecord(uint32_t n, bool* exists) {
   *exists = false;
   if (n == 0) return Status::OK();
   size_t got = 0;
-  Status st = dbf->read(recordOffset(n), disk.data(), recordLen, &got);
+  // Into the scratch buffer first: a record that is not there must not clobber the current one.
+  Status st = dbf->read(recordOffset(n), scratch.data(), recordLen, &got);
   if (!st.ok()) return st;
   if (got < recordLen) return Status::OK();
-  std::memcpy(rec.data(), disk.data(), recordLen);
+  std::memcpy(disk.data(), scratch.data(), recordLen);
+  std::memcpy(rec.data(), scratch.data(), recordLen);
   recno = n;
   atEof = false;
   dirty = false;
@@ -502,15 +504,18 @@ Status Table::Impl::setStructuralFlag(bool on) {
 
 void Table::Impl::notifyMoved() {
   if (suspended) return;
-  for (TableObserver* o : std::vector<TableObserver*>(observers)) o->tableMoved(*self);
+  // By index: an observer may remove itself while being told, and moves must not allocate.
+  for (size_t i = 0; i < observers.size(); ++i) observers[i]->tableMoved(*self);
 }
 void Table::Impl::notifyChanged() {
   if (suspended) return;
-  for (TableObserver* o : std::vector<TableObserver*>(observers)) o->recordChanged(*self);
+  // By index: an observer may remove itself while being told, and moves must not allocate.
+  for (size_t i = 0; i < observers.size(); ++i) observers[i]->recordChanged(*self);
 }
 void Table::Impl::notifyRefreshed() {
   if (suspended) return;
-  for (TableObserver* o : std::vector<TableObserver*>(observers)) o->tableRefreshed(*self);
+  // By index: an observer may remove itself while being told, and moves must not allocate.
+  for (size_t i = 0; i < observers.size(); ++i) observers[i]->tableRefreshed(*self);
 }
 
 // ---------------------------------------------------------------------------------------------

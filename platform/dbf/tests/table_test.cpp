@@ -292,6 +292,21 @@ TEST_F(TableTest, ExclusiveAndSharedOpensExcludeEachOther) {
   EXPECT_TRUE(Table::open(session_, "NOSUCH").status().isNotFound());
 }
 
+TEST_F(TableTest, ReadOnlyTablesRefuseEveryChange) {
+  auto w = make();
+  add(*w, 1, "eins");
+  w->close();
+  auto t = Table::open(session_, "T", OpenOptions{true, true});
+  ASSERT_TRUE(t.ok());
+  EXPECT_TRUE((*t)->readOnly());
+  EXPECT_EQ((*t)->append().code(), Status::Code::kReadOnly);
+  EXPECT_EQ((*t)->put("NR", 2).code(), Status::Code::kReadOnly);
+  EXPECT_EQ((*t)->deleteRecord().code(), Status::Code::kReadOnly);
+  EXPECT_EQ((*t)->createTag("NR", "str(NR,6)").code(), Status::Code::kReadOnly);
+  EXPECT_FALSE((*t)->lock());
+  EXPECT_EQ((*t)->getNumber("NR"), 1);
+}
+
 TEST_F(TableTest, HeaderCountFollowsTheFile) {
   auto t = make();
   for (int i = 1; i <= 3; ++i) add(*t, i, "x");
