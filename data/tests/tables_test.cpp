@@ -338,6 +338,17 @@ TEST(Tables, FailedOpenLeavesAnObjectWithoutTable) {
   EXPECT_FALSE(txt.APPENDRECYCLE());
 }
 
+TEST(Tables, DamagedIndexFileLeavesTheTableOpenWithoutIndex) {
+  Install in;
+  fillArticles(in.env());
+  testing::writeFile(in.dataDir + "ART.CDX", std::string(1024, 'x'));
+  DBART art(in.env());
+  ASSERT_TRUE(art.ok()) << art.status().toString();
+  EXPECT_FALSE(art->hasIndex());
+  EXPECT_FALSE(art.indexStatus().ok());
+  EXPECT_EQ(art->recCount(), 10u) << "a present index file is not rebuilt by opening";
+}
+
 // 100 positions with a memo each, every position p with p % 10 < 3 deleted (30 in all).
 void fillPositions(const Env& env) {
   DBAPO apo(env);
