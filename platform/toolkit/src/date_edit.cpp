@@ -4,31 +4,23 @@
 #include <QStringList>
 #include <QValidator>
 
+#include "appcore/format.h"
 #include "toolkit/picture.h"
 
 namespace zentor::toolkit {
 
-std::optional<QDate> parseGermanDate(const QString& text, int windowStart) {
-  const QStringList parts = text.trimmed().split(QLatin1Char('.'));
-  if (parts.size() != 3) return std::nullopt;
-  for (const QString& p : parts) {
-    if (p.isEmpty()) return std::nullopt;
-    for (QChar c : p) {
-      if (!c.isDigit() || c.unicode() >= 128) return std::nullopt;
-    }
-  }
-  if (parts[0].size() > 2 || parts[1].size() > 2) return std::nullopt;
-  if (parts[2].size() != 2 && parts[2].size() != 4) return std::nullopt;
-  const int day = parts[0].toInt();
-  const int month = parts[1].toInt();
-  int year = parts[2].toInt();
-  if (parts[2].size() == 2) {
-    year += windowStart / 100 * 100;
-    if (year < windowStart) year += 100;
-  }
-  const QDate d(year, month, day);
-  if (!d.isValid()) return std::nullopt;
-  return d;
+std::optional<QDate> parseGermanDate(const QString& text) {
+  const std::optional<dbf::Date> d = app::parseDate(text.toStdString());
+  if (!d || d->empty()) return std::nullopt;
+  return toQDate(*d);
+}
+
+QDate toQDate(dbf::Date date) {
+  return date.empty() ? QDate() : QDate(date.year(), date.month(), date.day());
+}
+
+dbf::Date toDbfDate(const QDate& date) {
+  return date.isValid() ? dbf::Date::fromYmd(date.year(), date.month(), date.day()) : dbf::Date();
 }
 
 QString formatGermanDate(const QDate& date) {

@@ -1,6 +1,8 @@
 #include "toolkit/picture.h"
 
-#include <cmath>
+#include <string>
+
+#include "appcore/format.h"
 
 namespace zentor::toolkit {
 
@@ -114,32 +116,17 @@ QValidator::State checkNumber(const Picture& picture, int limit, QString& input,
 }
 
 QString formatNumber(double value, const Picture& picture) {
-  if (value == 0.0) {
-    if (picture.zeroBlank()) return QString();
-    value = 0.0;  // no "-0"
-  }
-  const int decimals = picture.integerDigits() == 0 && picture.decimals() == 0
-                           ? (value == std::trunc(value) ? 0 : 6)
-                           : picture.decimals();
-  QString text = QString::number(value, 'f', decimals);
-  if (picture.integerDigits() == 0 && picture.decimals() == 0 && text.contains(QLatin1Char('.'))) {
-    while (text.endsWith(QLatin1Char('0'))) text.chop(1);  // free numbers: no padding zeros
-    if (text.endsWith(QLatin1Char('.'))) text.chop(1);
-  }
-  if (text == QLatin1String("-0") || (text.startsWith(QLatin1String("-0")) && parseNumber(text) == 0.0)) {
-    text.remove(0, 1);
-  }
-  text.replace(QLatin1Char('.'), QLatin1Char(','));
-  return text;
+  const bool free = picture.integerDigits() == 0 && picture.decimals() == 0;
+  const std::string text = free ? app::transformNumber(value, "")
+                                : app::formatNumber(value, picture.decimals());
+  if (picture.zeroBlank() && parseNumber(QString::fromStdString(text)) == 0.0) return QString();
+  return QString::fromStdString(text);
 }
 
 double parseNumber(const QString& text) {
-  QString t = text.trimmed();
-  t.remove(QLatin1Char(' '));
-  t.replace(QLatin1Char(','), QLatin1Char('.'));
-  bool ok = false;
-  const double v = t.toDouble(&ok);
-  return ok ? v : 0.0;
+  QString t = text;
+  t.replace(QLatin1Char('.'), QLatin1Char(','));  // typed as "," in our edits; kept for callers
+  return app::parseNumber(t.toStdString()).value_or(0.0);
 }
 
 PictureValidator::PictureValidator(Picture picture, bool numeric, int limit, QObject* parent)

@@ -113,6 +113,8 @@ TEST_F(SingleLineEditTest, NumericValueRoundTripAndAlignment) {
   edit.setNumber(1234.5);
   EXPECT_EQ(edit.text(), QStringLiteral("1234,50"));
   EXPECT_DOUBLE_EQ(edit.number(), 1234.5);
+  edit.setNumber(2.675);  // rounded like every other number of the program
+  EXPECT_EQ(edit.text(), QStringLiteral("2,68"));
   edit.setNumber(-0.001);
   EXPECT_EQ(edit.text(), QStringLiteral("0,00"));  // no "-0,00"
   // A stored value wider than the picture is shown whole, never cut.

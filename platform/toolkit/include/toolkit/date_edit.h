@@ -11,16 +11,18 @@
 #include <QString>
 #include <optional>
 
+#include "dbf/value.h"
+
 namespace zentor::toolkit {
 
-// The first year of the window that two-digit years are read in.
-inline constexpr int kCenturyWindowStart = 1930;
-
-// "d.m.yy", "dd.mm.yyyy" and mixtures; day and month 1 or 2 digits, the year 2 or 4 digits.
-// nullopt for anything else or an impossible date; an empty or blank text is not a date either.
-std::optional<QDate> parseGermanDate(const QString& text, int windowStart = kCenturyWindowStart);
+// A typed date by the program's rules (appcore/format.h): "d.m.yy", "dd.mm.yyyy", "ddmmyy", ...
+// nullopt for an impossible date and for anything else; the empty date is not a date either.
+std::optional<QDate> parseGermanDate(const QString& text);
 // dd.mm.yyyy, or "" for a null date.
 QString formatGermanDate(const QDate& date);
+
+QDate toQDate(dbf::Date date);  // the empty date gives a null QDate
+dbf::Date toDbfDate(const QDate& date);  // a null or invalid QDate gives the empty date
 
 class DateEdit : public QLineEdit {
   Q_OBJECT
@@ -30,6 +32,10 @@ class DateEdit : public QLineEdit {
   // Null for the empty date and for a text that is not a valid date.
   QDate date() const;
   void setDate(const QDate& date);  // a null date empties the edit
+
+  // The stored form: the empty date for an empty or invalid text.
+  dbf::Date dateValue() const { return toDbfDate(date()); }
+  void setDateValue(dbf::Date date) { setDate(toQDate(date)); }
 
   bool isEmptyDate() const { return text().trimmed().isEmpty(); }
   // True for the empty date and for a valid date: what a save may accept.

@@ -54,11 +54,13 @@ QValidator::State layOutText(const Picture& picture, int limit, QString& input, 
 // length of the whole text. Intermediate for a text that is not yet a number ("-", ",").
 QValidator::State checkNumber(const Picture& picture, int limit, QString& input, int& pos);
 
-// The number as a numeric edit shows it: the picture's decimals, "," as separator, no thousands
-// separator, blank for zero under "@Z". Without decimals in the picture the value is rounded.
+// The number as a numeric edit shows it: the picture's decimals (rounded as everywhere in the
+// program), "," as separator, no thousands separator, never cut to the picture's width; blank
+// for a value that shows as zero under "@Z". Without a template, with the decimals it has.
 QString formatNumber(double value, const Picture& picture);
 
-// Reads a numeric edit's text ("", "-" and "," read as 0). Accepts "," and "." as separator.
+// Reads a numeric edit's text; what is not a number yet ("", "-", ",") reads as 0. A "." counts
+// as the decimal separator, as the edits accept it when typed.
 double parseNumber(const QString& text);
 
 // The validator of SingleLineEdit: text or numeric layout by the picture and the limit.
