@@ -124,9 +124,7 @@ QString formatNumber(double value, const Picture& picture) {
 }
 
 double parseNumber(const QString& text) {
-  QString t = text;
-  t.replace(QLatin1Char('.'), QLatin1Char(','));  // typed as "," in our edits; kept for callers
-  return app::parseNumber(t.toStdString()).value_or(0.0);
+  return app::parseNumber(text.toStdString()).value_or(0.0);
 }
 
 PictureValidator::PictureValidator(Picture picture, bool numeric, int limit, QObject* parent)

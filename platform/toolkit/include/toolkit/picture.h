@@ -59,8 +59,8 @@ QValidator::State checkNumber(const Picture& picture, int limit, QString& input,
 // for a value that shows as zero under "@Z". Without a template, with the decimals it has.
 QString formatNumber(double value, const Picture& picture);
 
-// Reads a numeric edit's text; what is not a number yet ("", "-", ",") reads as 0. A "." counts
-// as the decimal separator, as the edits accept it when typed.
+// Reads a numeric edit's text by the program's number rules; what is not a number yet ("-",
+// ",") reads as 0, like the empty text. (A typed "." has become "," before it gets here.)
 double parseNumber(const QString& text);
 
 // The validator of SingleLineEdit: text or numeric layout by the picture and the limit.
