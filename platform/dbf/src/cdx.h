@@ -79,6 +79,7 @@ class CdxFile {
   virtual Result<std::optional<Entry>> last(int tag) = 0;
 
   // Walks every entry of a tag in order under one shared lock (checks, dumps, bulk reads).
+  // REQUIRES: `visit` does not call this object (the lock is held while it runs).
   virtual Status scan(int tag, const std::function<bool(const Entry&)>& visit) = 0;
 
   // Structural check of every tag: page types and bounds, sorted keys, interior entries equal to
