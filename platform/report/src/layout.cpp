@@ -99,6 +99,7 @@ struct RunState {
   int page = 0;
   int pageCount = 0;
   bool lastPage = false;
+  bool carried = false;  // the page break lies inside the data: totals carry over
 };
 
 template <class F>
@@ -140,6 +141,9 @@ class ReportResolver : public dbf::Resolver {
       }
       if (equalsIgnoreCase(name, "lLastPage")) {
         return makeSource([st] { return Value::logical(st->lastPage); }, ValueType::kLogical);
+      }
+      if (equalsIgnoreCase(name, "lCarried")) {
+        return makeSource([st] { return Value::logical(st->carried); }, ValueType::kLogical);
       }
     }
     const int slot = src_.bindField(alias, name);
@@ -439,8 +443,15 @@ struct CompiledReport::Impl {
     pageFresh = true;
   }
 
-  void newPage() {
+  // `carried`: the break falls inside the data (a band did not fit), not before a group that
+  // begins on a new page. `footerView`: the row the old page's footer shows, when not the
+  // current one.
+  void newPage(bool carried = true, const std::vector<Value>* footerView = nullptr) {
+    st->carried = carried;
+    const std::vector<Value>* view = st->view;
+    if (footerView) st->view = footerView;
     finishPage();
+    st->view = view;
     for (size_t i = 0; i < totals.size(); ++i) {
       if (totals[i].t->reset == TotalReset::kPage) st->totals[i] = 0;
     }
@@ -536,6 +547,7 @@ struct CompiledReport::Impl {
     doc.height = def->page.height;
     st->pageCount = pageCount;
     st->lastPage = false;
+    st->carried = false;
     st->totals.assign(totals.size(), 0.0);
     st->cur.assign(src->slotCount(), Value());
     st->prev = st->cur;
@@ -577,10 +589,10 @@ struct CompiledReport::Impl {
       }
       if (level >= 0) {
         for (int g = level; g < static_cast<int>(groups.size()); ++g) {
+          if (groups[g].g->newPage && !firstRow && !pageFresh) newPage(false, &st->prev);
           for (size_t i = 0; i < totals.size(); ++i) {
             if (totals[i].group == g) st->totals[i] = 0;
           }
-          if (groups[g].g->newPage && !firstRow && !pageFresh) newPage();
           activeGroups = g;
           for (size_t bi : groups[g].headers) placeBand(bands[bi]);
           activeGroups = g + 1;
@@ -609,6 +621,7 @@ struct CompiledReport::Impl {
       if (b.b->kind == BandKind::kReportSummary) placeBand(b);
     }
     st->lastPage = true;
+    st->carried = false;
     finishPage();
     st->lastPage = false;
     st->view = &st->cur;

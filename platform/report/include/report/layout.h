@@ -7,6 +7,9 @@
 //   nPage       number of the page being laid out (1-based)
 //   nPageCount  number of pages of the whole report (the layout runs twice when it is used)
 //   lLastPage   true while the page footer of the last page is laid out
+//   lCarried    true in a page footer when the data go on on the next page (a band did not fit),
+//               and in that next page's header: where a carried total ("Übertrag") belongs;
+//               false before a group that begins on a new page and at the end
 //
 // The order of bands on a page: page header, then (page 1 only) the report header, the body, and
 // the page footer at the bottom of the page (its space is kept free on every page). In the body,

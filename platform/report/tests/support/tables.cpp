@@ -30,6 +30,7 @@ void TempDir::write(const std::string& name, const std::string& text) const {
 
 void createTable(const std::string& dir, const TableSpec& spec) {
   dbf::Session session;
+  session.setSyncOnCommit(false);  // throw-away files: no need to wait for the disk
   const std::string path = dir + "/" + spec.name + ".DBF";
   if (auto s = dbf::Table::create(session, path, spec.fields, true); !s.ok()) {
     ADD_FAILURE() << s.toString();
