@@ -579,6 +579,8 @@ Status Table::create(Session& s, const std::string& path0, const std::vector<Fie
     // An index left from the table we replaced would describe records that no longer exist.
     std::string cdxPath = siblingPath(fs, path, ".CDX");
     if (fs.exists(cdxPath)) fs.remove(cdxPath);
+    std::string journal = cdx::CdxFile::journalPath(cdxPath);
+    if (fs.exists(journal)) fs.remove(journal);
   }
   return Status::OK();
 }

@@ -93,6 +93,10 @@ TEST_F(TableTest, CreatedFilesHaveTheLayoutOtherEnginesExpect) {
   h = testing::readFileBytes(dir_.file("T.DBF"));
   EXPECT_EQ(h[28] & 1, 1);
   EXPECT_EQ(h[0], 0xF5);
+  // Replacing the table drops the index that described the old records.
+  ASSERT_TRUE(std::filesystem::exists(dir_.file("T.CDX")));
+  ASSERT_TRUE(Table::create(session_, "T", kFields, true).ok());
+  EXPECT_FALSE(std::filesystem::exists(dir_.file("T.CDX")));
 
   ASSERT_TRUE(Table::create(session_, "PLAIN", {{"A", 'C', 300, 0}}).ok());
   h = testing::readFileBytes(dir_.file("PLAIN.DBF"));
