@@ -1,6 +1,8 @@
 // The report object over real DBF tables: relation and lookup, narrowing by the caller, the
 // calls of the program's contract, and reports that do not load.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "dbf/session.h"
 #include "dbf/table.h"
@@ -92,6 +94,72 @@ TEST(RpReport, ReadsWhileAnotherHandleHoldsTheOrderLocked) {
   auto doc = r.Render();
   ASSERT_TRUE(doc.ok()) << doc.status().toString();
   EXPECT_EQ(pageTexts(doc->pages[0]).front(), "Auftrag 100 Müller");
+}
+
+// Another workstation, as a second process: holds AKO open (shared or exclusive) with the first
+// order's record locked until the parent writes to `release`.
+pid_t rivalHolding(const std::string& akoPath, bool exclusive, int* releaseFd) {
+  int ready[2], release[2];
+  if (pipe(ready) != 0 || pipe(release) != 0) return -1;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    close(ready[0]);
+    close(release[1]);
+    dbf::Session s;
+    auto t = dbf::Table::open(s, akoPath, dbf::OpenOptions{!exclusive, false});
+    char ok = t.ok() && (*t)->go(1).ok() && (*t)->lock() ? 'y' : 'n';
+    if (write(ready[1], &ok, 1) != 1) _exit(2);
+    char c;
+    if (read(release[0], &c, 1) < 0) _exit(3);
+    _exit(0);
+  }
+  close(ready[1]);
+  close(release[0]);
+  char ok = 'n';
+  if (read(ready[0], &ok, 1) != 1) ok = 'n';
+  close(ready[0]);
+  *releaseFd = release[1];
+  return ok == 'y' ? pid : -1;
+}
+
+void releaseRival(pid_t pid, int fd) {
+  char c = 'x';
+  EXPECT_EQ(write(fd, &c, 1), 1);
+  close(fd);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+TEST(RpReport, AnotherProcessWorkingOnTheTables) {
+  TempDir d;
+  testing::createOrderTables(d.path());
+  d.write("AUFTRAG.RPT", kOrder);
+  {
+    // Shared with a record lock: the report reads past it.
+    int fd = -1;
+    const pid_t pid = rivalHolding(d.file("AKO.DBF"), false, &fd);
+    ASSERT_GT(pid, 0);
+    PageListOutput out;
+    RpReport r(out);
+    ASSERT_TRUE(r.Init(nullptr, d.file("AUFTRAG.RPT"), d.path(), orderTables(d))) << r.lastStatus().toString();
+    r.SetVariableValue("nAuftrag", Value(200));
+    auto doc = r.Render();
+    ASSERT_TRUE(doc.ok()) << doc.status().toString();
+    EXPECT_EQ(pageTexts(doc->pages[0]).front(), "Auftrag 200 Bäckerei Groß");
+    releaseRival(pid, fd);
+  }
+  {
+    // Exclusive elsewhere (a reindex, a reset): the master cannot be opened, the report does not load.
+    int fd = -1;
+    const pid_t pid = rivalHolding(d.file("AKO.DBF"), true, &fd);
+    ASSERT_GT(pid, 0);
+    PageListOutput out;
+    RpReport r(out);
+    EXPECT_FALSE(r.Init(nullptr, d.file("AUFTRAG.RPT"), d.path(), orderTables(d)));
+    EXPECT_TRUE(r.lastStatus().isLocked()) << r.lastStatus().toString();
+    releaseRival(pid, fd);
+  }
 }
 
 TEST(RpReport, CallerNarrowsByIndexSeekAndWhile) {
