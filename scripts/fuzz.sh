@@ -60,8 +60,8 @@ case "$cmd" in
     command -v clang++ >/dev/null || { echo "fuzz.sh: clang++ is needed for fuzzing" >&2; exit 2; }
 
     dir=build/fuzz
-    CC=clang CXX=clang++ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    CXX=clang++ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DCMAKE_CXX_COMPILER=clang++ \
       -DZENTOR_FUZZ=ON -DZENTOR_GUI=OFF -DZENTOR_BENCH=OFF >/dev/null
 
     failed=()
