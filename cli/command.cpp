@@ -26,7 +26,7 @@ const std::vector<OptionSpec>& globalOptions() {
 
 std::vector<Command> allCommands() {
   std::vector<Command> all;
-  for (auto group : {dbfCommands, companyCommands}) {
+  for (auto group : {dbfCommands, companyCommands, initCommands, demoCommands, krsCommands, orderCommands}) {
     auto cmds = group();
     all.insert(all.end(), std::make_move_iterator(cmds.begin()), std::make_move_iterator(cmds.end()));
   }

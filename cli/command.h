@@ -48,6 +48,10 @@ const std::vector<OptionSpec>& globalOptions();
 // The groups, in the order --help lists them.
 std::vector<Command> dbfCommands();
 std::vector<Command> companyCommands();
+std::vector<Command> initCommands();
+std::vector<Command> demoCommands();
+std::vector<Command> krsCommands();
+std::vector<Command> orderCommands();
 
 std::vector<Command> allCommands();
 
