@@ -587,9 +587,31 @@ struct CompiledReport::Impl {
         groupFooters(level);
         st->view = &st->cur;
       }
+      std::vector<const CBand*> details;
+      for (const CBand& b : bands) {
+        if (b.b->kind == BandKind::kDetail && test(b.cond)) details.push_back(&b);
+      }
+      if (level >= 0 && !firstRow) {
+        for (int g = level; g < static_cast<int>(groups.size()) && !pageFresh; ++g) {
+          if (groups[g].g->newPage) newPage(false, &st->prev);
+        }
+      }
+      if (level >= 0 && !pageFresh) {
+        // Headers stay with their first row: when both do not fit, the group starts overleaf.
+        double need = 0;
+        for (int g = level; g < static_cast<int>(groups.size()); ++g) {
+          for (size_t bi : groups[g].headers) {
+            if (test(bands[bi].cond)) need += render(bands[bi], 0).height;
+          }
+        }
+        if (need > 0 && !details.empty()) {
+          Rendered first = render(*details.front(), 0);
+          need += std::min(first.height, metrics->lineHeight(def->font));
+          if (need > bodyBottom - y + kEps) newPage(true, firstRow ? nullptr : &st->prev);
+        }
+      }
       if (level >= 0) {
         for (int g = level; g < static_cast<int>(groups.size()); ++g) {
-          if (groups[g].g->newPage && !firstRow && !pageFresh) newPage(false, &st->prev);
           for (size_t i = 0; i < totals.size(); ++i) {
             if (totals[i].group == g) st->totals[i] = 0;
           }
@@ -597,10 +619,6 @@ struct CompiledReport::Impl {
           for (size_t bi : groups[g].headers) placeBand(bands[bi]);
           activeGroups = g + 1;
         }
-      }
-      std::vector<const CBand*> details;
-      for (const CBand& b : bands) {
-        if (b.b->kind == BandKind::kDetail && test(b.cond)) details.push_back(&b);
       }
       if (!details.empty()) roomForRow(*details.front());
       accumulate();

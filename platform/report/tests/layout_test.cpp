@@ -280,6 +280,28 @@ end
   EXPECT_EQ(pageTexts(doc.pages[2]), (V{"Auftrag 101", "Menge Text", "B1"}));
 }
 
+TEST(Layout, GroupHeaderDoesNotStayBehindAtTheFootOfAPage) {
+  const std::string rpt = R"rpt(
+page width=100 height=55 left=10 right=10 top=10 bottom=10
+group name=G key={POS.GRP}
+band groupheader group=G height=5
+  text x=0 y=0 w=40 value={"Gruppe " + POS.GRP}
+end
+band detail height=5
+  text x=0 y=0 w=40 value={ltrim(str(POS.NR))}
+end
+)rpt";
+  // Body 10..45 mm: group A takes 30 mm; B's header would fit, its first row would not.
+  std::vector<std::vector<Value>> data;
+  for (int i = 1; i <= 5; ++i) data.push_back({Value("A"), Value(i)});
+  data.push_back({Value("B"), Value(6)});
+  MemoryRowSource rows({"POS.GRP", "POS.NR"}, std::move(data));
+  const Document doc = layout(rpt, rows);
+  ASSERT_EQ(doc.pages.size(), 2u);
+  EXPECT_EQ(pageTexts(doc.pages[0]), (V{"Gruppe A", "1", "2", "3", "4", "5"}));
+  EXPECT_EQ(linesWithY(doc.pages[1]), (V{"10.0|Gruppe B", "15.0|6"}));
+}
+
 TEST(Layout, LabelsFillColumnsRowByRow) {
   const std::string rpt = R"rpt(
 page format=A4 left=0 right=0 top=0 bottom=0

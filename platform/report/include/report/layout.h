@@ -17,6 +17,9 @@
 // headers of the groups that begin, the detail bands; at the end the open groups' footers and
 // the report summary.
 //
+// Group headers are kept with the first line of their first row: when they would stand alone at
+// the foot of a page, the group starts on the next one.
+//
 // Totals accumulate once per row, after the page break that the row's first detail band may
 // cause, so a page footer and the next page's header both show what was summed on the pages so
 // far (the carried total, "Übertrag").
