@@ -98,10 +98,11 @@ const report::TextRun* findRun(const report::Page& p, const std::string& text) {
   return nullptr;
 }
 
-std::vector<std::string> region(const report::Page& p, double y0, double y1) {
+std::vector<std::string> region(const report::Page& p, double y0, double y1, double x0, double x1) {
   std::vector<const report::TextRun*> runs;
   for (const report::Item& it : p.items) {
-    if (const auto* t = std::get_if<report::TextRun>(&it); t && t->y >= y0 - 1e-6 && t->y < y1 - 1e-6) runs.push_back(t);
+    if (const auto* t = std::get_if<report::TextRun>(&it); t && t->y >= y0 - 1e-6 && t->y < y1 - 1e-6 && t->x >= x0 - 1e-6 &&
+        t->x < x1 - 1e-6) runs.push_back(t);
   }
   std::stable_sort(runs.begin(), runs.end(), [](const report::TextRun* a, const report::TextRun* b) {
     return std::round(a->y * 10) != std::round(b->y * 10) ? a->y < b->y : a->x < b->x;

@@ -53,9 +53,9 @@ Printed printOrder(logic::testing::Company& c, report::Output& out, uint32_t auf
 std::vector<std::string> texts(const report::Page& p);
 // The first text run reading exactly `text`; nullptr when there is none.
 const report::TextRun* findRun(const report::Page& p, const std::string& text);
-// The text runs whose top lies in [y0, y1), dumped as "x y w h text" (one decimal), sorted by
-// y then x: a readable picture of a region of the page.
-std::vector<std::string> region(const report::Page& p, double y0, double y1);
+// The text runs whose top left corner lies in [x0, x1) x [y0, y1), dumped as "x y w h text"
+// (one decimal), sorted by y then x: a readable picture of a region of the page.
+std::vector<std::string> region(const report::Page& p, double y0, double y1, double x0 = 0, double x1 = 1000);
 // "1.234,50" for 1234.5: how the report prints an amount.
 std::string amount(double v);
 
