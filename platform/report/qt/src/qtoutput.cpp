@@ -65,6 +65,21 @@ dbf::Status QtOutput::print(void*, const Document& doc, const std::string& print
   return dbf::Status::OK();
 }
 
+PdfOutput::PdfOutput(std::string directory) : directory_(std::move(directory)) {}
+
+dbf::Status PdfOutput::preview(void*, const Document& doc, const OutputTexts& texts) {
+  const std::string path = pathFor ? pathFor(texts) : directory_ + "/" + (texts.reportName.empty() ? "report" : texts.reportName) + ".pdf";
+  if (auto s = writePdf(doc, path, texts.title); !s.ok()) return s;
+  written.push_back(path);
+  return dbf::Status::OK();
+}
+
+bool PdfOutput::hasPrinter(const std::string&) const { return true; }
+
+dbf::Status PdfOutput::print(void* owner, const Document& doc, const std::string&, const OutputTexts& texts) {
+  return preview(owner, doc, texts);
+}
+
 void installQtReportOutput() {
   // Never destroyed: reports may run until the very end, and its font metrics must not outlive
   // the application object in a static destructor.

@@ -11,10 +11,13 @@
 #include <filesystem>
 #include <memory>
 
+#include "dbf/session.h"
+#include "dbf/table.h"
 #include "report/layout.h"
 #include "report/qtoutput.h"
 #include "report/qtrender.h"
 #include "report/rowsource.h"
+#include "report/rpreport.h"
 
 namespace zentor::report {
 namespace {
@@ -143,6 +146,45 @@ TEST(QtOutput, PreviewIsModalAndReturnsWhenClosed) {
   const auto s = out.preview(nullptr, doc, OutputTexts{"ARTSTGRP", "ARTSTGRP.PRN", "Artikel nach Gruppen", "Bericht in Bearbeitung..."});
   EXPECT_TRUE(s.ok()) << s.toString();
   EXPECT_EQ(title, QStringLiteral("Artikel nach Gruppen"));
+}
+
+TEST(PdfOutput, ReportOverTablesBecomesAPdfWithItsPageCount) {
+  const std::string dir = tempStem("pdfout");
+  std::filesystem::create_directories(dir);
+  {
+    dbf::Session s;
+    s.setSyncOnCommit(false);
+    ASSERT_TRUE(dbf::Table::create(s, dir + "/ART.DBF", {{"ARTNR", 'N', 5, 0}, {"TXT", 'C', 40, 0}}, true).ok());
+    auto t = dbf::Table::open(s, dir + "/ART.DBF", dbf::OpenOptions{false, false});
+    ASSERT_TRUE(t.ok());
+    for (int i = 1; i <= 120; ++i) {
+      ASSERT_TRUE((*t)->append().ok());
+      ASSERT_TRUE((*t)->put("ARTNR", dbf::Value(i)).ok());
+      ASSERT_TRUE((*t)->put("TXT", dbf::Value("Artikel Nr. " + std::to_string(i))).ok());
+      ASSERT_TRUE((*t)->commit().ok());
+    }
+    ASSERT_TRUE((*t)->createTag("ARTNR", "str(ARTNR,5)", {}, dir + "/ART.CDX").ok());
+  }
+  std::FILE* f = std::fopen((dir + "/ARTSTTXT.RPT").c_str(), "w");
+  ASSERT_NE(f, nullptr);
+  std::fputs("master alias=ART\nband pageheader height=10\n  static x=0 y=0 text=\"Artikel\" size=14 bold\nend\n"
+             "band detail height=5\n  text x=0 y=0 w=20 value={Art.Artnr} align=right\n"
+             "  text x=25 y=0 w=100 value={trim(Art.Txt)}\nend\n",
+             f);
+  std::fclose(f);
+  PdfOutput out(dir);
+  RpReport r(out);
+  ASSERT_TRUE(r.Init(nullptr, dir + "/ARTSTTXT.RPT", dir, {{"ART", dir + "/ART.DBF", dir + "/ART.CDX"}}))
+      << r.lastStatus().toString();
+  r.SeekExpression("'   11'");
+  r.WhileExpression("Art.Artnr<=110");
+  ASSERT_TRUE(r.PrintPreview("ARTSTTXT", "ARTSTTXT.PRN", "Artikel nach Bezeichnung", "Bericht in Bearbeitung...").ok())
+      << r.lastStatus().toString();
+  ASSERT_EQ(out.written.size(), 1u);
+  // 100 articles of 5 mm under a 10 mm header on a 267 mm body (A4, 15 mm margins): 51 a page.
+  EXPECT_EQ(pdfPages(out.written[0]), 2);
+  r.Close();
+  std::filesystem::remove_all(dir);
 }
 
 TEST(QtOutput, UnknownPrinterIsRefused) {
