@@ -104,7 +104,8 @@ std::string pictureNumber(double n, std::string_view pic) {
   if (!roundedDigits(n, decimals, &digits, &negative)) return std::string(width, '*');
   std::string intDigits = digits.substr(0, digits.size() - decimals);
   std::string fracDigits = digits.substr(digits.size() - decimals);
-  if (intDigits == "0" && decimals > 0) intDigits.clear();  // "  ,50" reads badly: keep a 0 below
+  // A zero before the comma is put back below, into the last digit position left free.
+  if (intDigits == "0" && decimals > 0) intDigits.clear();
 
   // Fill the positions before the comma from the right.
   size_t intEnd = 0;
@@ -112,13 +113,11 @@ std::string pictureNumber(double n, std::string_view pic) {
   std::vector<std::string> out(chars.size(), " ");
   int di = static_cast<int>(intDigits.size()) - 1;
   bool signPlaced = !negative;
-  int lastDigitPos = -1;
   for (int i = static_cast<int>(intEnd) - 1; i >= 0; --i) {
     const std::string& c = chars[i];
     if (c == "9" || c == "#") {
       if (di >= 0) {
         out[i] = intDigits[di--];
-        lastDigitPos = i;
       } else if (!signPlaced) {
         out[i] = "-";
         signPlaced = true;
@@ -140,7 +139,6 @@ std::string pictureNumber(double n, std::string_view pic) {
       }
     }
   }
-  (void)lastDigitPos;
   int fi = 0;
   for (size_t i = intEnd; i < chars.size(); ++i) {
     const std::string& c = chars[i];

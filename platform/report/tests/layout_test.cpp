@@ -302,6 +302,27 @@ end
   EXPECT_EQ(linesWithY(doc.pages[1]), (V{"10.0|Gruppe B", "15.0|6"}));
 }
 
+TEST(Layout, PageDumpListsEveryPrimitiveInDrawingOrder) {
+  const std::string rpt = R"rpt(
+page width=100 height=100 left=10 right=10 top=10 bottom=10
+band summary height=12
+  box x=0 y=0 w=80 h=12 width=0.3 fill=230
+  line x=0 y=6 x2=80 y2=6
+  static x=2 y=1 w=60 text="Gesamt" bold
+  text x=50 y=7 w=28 value={1234.5} decimals=2 thousands align=right
+end
+)rpt";
+  MemoryRowSource rows = positions(0);
+  const Document doc = layout(rpt, rows);
+  ASSERT_EQ(doc.pages.size(), 1u);
+  EXPECT_EQ(dumpPage(doc.pages[0], false),
+            "R 10.0 10.0 80.0 12.0\n"
+            "L 10.0 16.0 90.0 16.0\n"
+            "T 12.0 11.0 60.0 5.0 \"Gesamt\"\n"
+            "T 60.0 17.0 28.0 5.0 \"1.234,50\"\n");
+  EXPECT_EQ(dumpPage(doc.pages[0]), "T 12.0 11.0 60.0 5.0 \"Gesamt\"\nT 60.0 17.0 28.0 5.0 \"1.234,50\"\n");
+}
+
 TEST(Layout, LabelsFillColumnsRowByRow) {
   const std::string rpt = R"rpt(
 page format=A4 left=0 right=0 top=0 bottom=0
