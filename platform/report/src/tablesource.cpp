@@ -103,6 +103,20 @@ int compareValues(const Value& a, const Value& b) {
   return 0;
 }
 
+// A key value as the text sought in `t`'s controlling tag: numbers right-aligned in the tag's key
+// length (as str(n,w) built it), dates as yyyymmdd.
+std::string keyText(const Value& k, const Table& t) {
+  if (k.isNumeric()) {
+    int width = 10;
+    for (const auto& tag : t.tags()) {
+      if (tag.name == t.currentTag()) width = tag.keyLength;
+    }
+    return dbf::dbaseStr(k.number(), width);
+  }
+  if (k.isDate()) return k.date().dtos();
+  return k.text();
+}
+
 }  // namespace
 
 TableRowSource::TableRowSource(const DataSpec& data, std::map<std::string, Table*> tables, const VariableStore& vars,
@@ -249,9 +263,7 @@ Status TableRowSource::rewind() {
 Status TableRowSource::positionLookups(size_t level) {
   for (Lookup& l : lookups_) {
     if (l.level != level) continue;
-    const Value k = l.key.evaluate();
-    const std::string key = k.isCharacter() ? k.text() : k.isNumeric() ? dbf::dbaseStr(k.number()) : k.isDate() ? k.date().dtos() : std::string();
-    if (auto s = l.table->seek(key, false); !s.ok()) return s;
+    if (auto s = l.table->seek(keyText(l.key.evaluate(), *l.table), false); !s.ok()) return s;
   }
   return Status::OK();
 }
@@ -271,18 +283,7 @@ Result<bool> TableRowSource::stepMaster(bool first) {
     } else if (first) {
       first = false;
       if (seek_.valid() && !t->currentTag().empty()) {
-        const Value k = seek_.evaluate();
-        std::string key = k.text();
-        if (k.isNumeric()) {
-          int width = 10;
-          for (const auto& tag : t->tags()) {
-            if (tag.name == t->currentTag()) width = tag.keyLength;
-          }
-          key = dbf::dbaseStr(k.number(), width);
-        } else if (k.isDate()) {
-          key = k.date().dtos();
-        }
-        s = t->seek(key, true);
+        s = t->seek(keyText(seek_.evaluate(), *t), true);
       } else {
         s = t->goTop();
       }
@@ -309,8 +310,7 @@ Status TableRowSource::stepLevel(size_t i, bool first, bool* ok) {
   Status s;
   if (first) {
     l.blank = false;
-    const Value k = l.key.evaluate();
-    const std::string key = k.isCharacter() ? k.text() : k.isNumeric() ? dbf::dbaseStr(k.number()) : k.date().dtos();
+    const std::string key = keyText(l.key.evaluate(), *l.table);
     if (!(s = l.table->setScope(key, key)).ok()) return s;
     s = l.table->goTop();
   } else if (l.blank) {

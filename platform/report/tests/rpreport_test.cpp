@@ -30,7 +30,8 @@ page format=A4 left=25 right=20 top=10 bottom=10
 master alias=AKO order=AUFTRAG
 select {AKO.AUFTRAG = nAuftrag}
 relation alias=APO parent=AKO key={str(AKO.AUFTRAG,8)} order=AUFTRAG
-lookup alias=ART parent=APO key={str(APO.ARTNR,5)} order=ARTNR
+# A number as key: sought as the tag builds it, right-aligned in its 5 characters.
+lookup alias=ART parent=APO key={APO.ARTNR} order=ARTNR
 group name=AUF key={AKO.AUFTRAG}
 total name=nNetto sum={round(APO.MENGE*APO.VKP,2)} reset=AUF
 band groupheader group=AUF height=10
