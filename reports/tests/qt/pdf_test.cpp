@@ -141,5 +141,34 @@ TEST(AuftragPdf, PagesWithQtMetricsAsPdfAndPng) {
   }
 }
 
+
+// The other documents of an order, for a look at them: delivery note, draft quotation, gross
+// credit note. Each PDF has the pages the layout made.
+TEST(AuftragPdf, OtherDocuments) {
+  struct Case {
+    const char* name;
+    const char* typ;
+    const char* ntobto;
+    bool final, deliveryNote;
+  };
+  for (const Case& k : {Case{"lieferschein", "R", "N", true, true}, Case{"angebot-entwurf", "A", "N", false, false},
+                        Case{"gutschrift-brutto", "G", "B", true, false}}) {
+    SCOPED_TRACE(k.name);
+    Company c;
+    testing::prepareCompany(c);
+    testing::Order o = invoice(0);
+    o.typ = k.typ;
+    o.ntobto = k.ntobto;
+    testing::addOrder(c, o);
+    report::QtTextMetrics metrics;
+    report::PageListOutput out(&metrics);
+    const testing::Printed p = testing::printOrder(c, out, 1, k.final, k.deliveryNote);
+    ASSERT_EQ(p.doc.pages.size(), 1u);
+    const std::string pdf = outDir() + k.name + ".pdf";
+    ASSERT_TRUE(report::writePdf(p.doc, pdf, "Ausdruck Auftrag").ok());
+    EXPECT_EQ(pdfPages(pdf), 1);
+  }
+}
+
 }  // namespace
 }  // namespace zentor::reports
