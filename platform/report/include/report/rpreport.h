@@ -112,7 +112,7 @@ class RpReport {
   RpReport& operator=(const RpReport&) = delete;
 
   // Loads the report file and opens every table of the list shared and read-only, attaching its
-  // index file. `directory` is where table and image names without a directory are looked for
+  // index file. `directory` is where table and index names without a directory are looked for
   // first. A table that cannot be opened only matters when the report reads it. Returns IsValid().
   virtual bool Init(void* owner, const std::string& reportPath, const std::string& directory,
                     const std::vector<TableEntry>& tables);
