@@ -394,4 +394,10 @@ void Table::clearRelations() {
   impl_->relations.clear();
 }
 
+std::string_view Table::currentKey() const {
+  const Impl& t = *impl_;
+  if (!t.open || t.curTag < 0 || t.atEof) return {};
+  return t.curEntry.key;
+}
+
 }  // namespace zentor::dbf

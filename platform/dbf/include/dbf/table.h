@@ -133,6 +133,10 @@ class Table {
   Status seek(std::string_view key);
   Status seek(std::string_view key, bool soft);
   bool found() const;
+  // The key of the controlling tag at the current position, as the index holds it (code page 850,
+  // the tag's key length); empty in natural order or at end of file. A reader walking a tag sees
+  // these in order even while another station changes a record between its index and its data.
+  std::string_view currentKey() const;
 
   // Filter: records for which the predicate is false are skipped by navigation.
   Status setFilter(std::string_view expression);  // compiled against this table's fields
