@@ -24,6 +24,12 @@ class WatchedReport : public report::RecordingRpReport {
  public:
   using RecordingRpReport::RecordingRpReport;
   std::function<void()> onInit;
+  dbf::Status outputStatus;  // what PrintPreview and Print answer
+  dbf::Status PrintPreview(const std::string& a, const std::string& b, const std::string& c,
+                           const std::string& d) override {
+    RecordingRpReport::PrintPreview(a, b, c, d);
+    return outputStatus;
+  }
   bool Init(void* owner, const std::string& reportPath, const std::string& directory,
             const std::vector<report::TableEntry>& tables) override {
     if (onInit) onInit();
@@ -403,6 +409,19 @@ TEST(Print, StoppedNumberingPrintsNothing) {
     EXPECT_EQ(akoState(c).typnr, 0);
     EXPECT_EQ(salesRecords(c), 0u);
   }
+}
+
+TEST(Print, FailedOutputIsReportedAndTheNumberStays) {
+  Company c;
+  makeOrder(c, "R", {{1, 1.00}});
+  WatchedReport r;
+  r.outputStatus = dbf::Status::IoError("Drucker nicht bereit");
+  const PrintResult res = print(c, r, {.final = true});
+  EXPECT_EQ(res.outcome, Outcome::kOutputFailed);
+  EXPECT_NE(res.message.find("Der Beleg konnte nicht ausgegeben werden."), std::string::npos);
+  EXPECT_NE(res.message.find("Drucker nicht bereit"), std::string::npos);
+  EXPECT_EQ(r.callNames().back(), "Close");
+  EXPECT_EQ(akoState(c).typnr, 1);
 }
 
 TEST(Print, CallersOrderLockIsReleased) {
