@@ -25,8 +25,8 @@ bool ParsedArgs::setValue(std::string name, std::string value) {
 namespace {
 
 const OptionSpec* findSpec(const std::vector<OptionSpec>& known, std::string_view name) {
-  for (const auto& spec : known) {
-    if (spec.name == name) return &spec;
+  for (const auto& option : known) {
+    if (option.name == name) return &option;
   }
   return nullptr;
 }
@@ -61,12 +61,12 @@ bool parseArgs(const std::vector<std::string>& args, const std::vector<OptionSpe
       inlineValue = name.substr(eq + 1);
       name.resize(eq);
     }
-    const OptionSpec* spec = findSpec(known, name);
-    if (spec == nullptr) {
+    const OptionSpec* option = findSpec(known, name);
+    if (option == nullptr) {
       *error = "unknown option --" + name;
       return false;
     }
-    if (!spec->takesValue()) {
+    if (!option->takesValue()) {
       if (inlineValue) {
         *error = "option --" + name + " takes no value";
         return false;
@@ -80,7 +80,7 @@ bool parseArgs(const std::vector<std::string>& args, const std::vector<OptionSpe
     } else if (i + 1 < args.size()) {
       value = args[++i];
     } else {
-      *error = "option --" + name + " needs a value (" + std::string(spec->valueName) + ")";
+      *error = "option --" + name + " needs a value (" + std::string(option->valueName) + ")";
       return false;
     }
     if (!out->setValue(name, value)) {

@@ -39,9 +39,9 @@ std::string groupThousands(const std::string& intDigits) {
   return out;
 }
 
-std::string formatNumber(double n, const FormatSpec& spec) {
-  if (spec.blankZero && n == 0) return {};
-  int decimals = spec.decimals;
+std::string formatNumber(double n, const FormatSpec& style) {
+  if (style.blankZero && n == 0) return {};
+  int decimals = style.decimals;
   if (decimals < 0) {
     // As many as needed, up to six.
     decimals = 0;
@@ -56,7 +56,7 @@ std::string formatNumber(double n, const FormatSpec& spec) {
   if (!roundedDigits(n, decimals, &digits, &negative)) return "***";
   std::string intPart = digits.substr(0, digits.size() - decimals);
   const std::string fracPart = digits.substr(digits.size() - decimals);
-  if (spec.thousands) intPart = groupThousands(intPart);
+  if (style.thousands) intPart = groupThousands(intPart);
   std::string out = negative ? "-" : "";
   out += intPart;
   if (decimals > 0) out += "," + fracPart;
@@ -169,13 +169,13 @@ std::string pictureText(const std::string& text, std::string_view pic) {
 
 }  // namespace
 
-std::string formatValue(const dbf::Value& v, const FormatSpec& spec) {
-  if (!spec.picture.empty()) return formatPicture(v, spec.picture);
+std::string formatValue(const dbf::Value& v, const FormatSpec& style) {
+  if (!style.picture.empty()) return formatPicture(v, style.picture);
   switch (v.type()) {
     case dbf::ValueType::kCharacter:
       return v.text();
     case dbf::ValueType::kNumeric:
-      return formatNumber(v.number(), spec);
+      return formatNumber(v.number(), style);
     case dbf::ValueType::kDate:
       return formatDate(v.date());
     case dbf::ValueType::kLogical:

@@ -31,11 +31,11 @@ TEST(FormatValue, NumbersTheGermanWay) {
       {42, -1, false, false, "42"},
   };
   for (const auto& c : cases) {
-    FormatSpec spec;
-    spec.decimals = c.decimals;
-    spec.thousands = c.thousands;
-    spec.blankZero = c.blankZero;
-    EXPECT_EQ(formatValue(Value(c.n), spec), c.want) << c.n;
+    FormatSpec style;
+    style.decimals = c.decimals;
+    style.thousands = c.thousands;
+    style.blankZero = c.blankZero;
+    EXPECT_EQ(formatValue(Value(c.n), style), c.want) << c.n;
   }
 }
 

@@ -20,7 +20,7 @@ struct FormatSpec {
 
 // Numbers rounded half away from zero to their decimals; dates dd.mm.yyyy (empty date: "");
 // logicals "Ja" / "Nein"; text as it is; nil as "".
-std::string formatValue(const dbf::Value& v, const FormatSpec& spec = {});
+std::string formatValue(const dbf::Value& v, const FormatSpec& style = {});
 
 // Pictures, written the German way:
 //   numbers: "9" or "#" a digit, "," the decimal comma, "." before a digit a thousands separator

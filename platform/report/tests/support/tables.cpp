@@ -28,11 +28,11 @@ void TempDir::write(const std::string& name, const std::string& text) const {
   out << text;
 }
 
-void createTable(const std::string& dir, const TableSpec& spec) {
+void createTable(const std::string& dir, const TableSpec& def) {
   dbf::Session session;
   session.setSyncOnCommit(false);  // throw-away files: no need to wait for the disk
-  const std::string path = dir + "/" + spec.name + ".DBF";
-  if (auto s = dbf::Table::create(session, path, spec.fields, true); !s.ok()) {
+  const std::string path = dir + "/" + def.name + ".DBF";
+  if (auto s = dbf::Table::create(session, path, def.fields, true); !s.ok()) {
     ADD_FAILURE() << s.toString();
     return;
   }
@@ -41,7 +41,7 @@ void createTable(const std::string& dir, const TableSpec& spec) {
     ADD_FAILURE() << t.status().toString();
     return;
   }
-  for (const auto& row : spec.rows) {
+  for (const auto& row : def.rows) {
     if (auto s = (*t)->append(); !s.ok()) ADD_FAILURE() << s.toString();
     for (size_t i = 0; i < row.size(); ++i) {
       if (auto s = (*t)->put(static_cast<int>(i), row[i]); !s.ok()) ADD_FAILURE() << s.toString();
@@ -49,8 +49,8 @@ void createTable(const std::string& dir, const TableSpec& spec) {
     if (auto s = (*t)->commit(); !s.ok()) ADD_FAILURE() << s.toString();
   }
   (*t)->unlock();
-  for (const auto& [tag, expr] : spec.tags) {
-    if (auto s = (*t)->createTag(tag, expr, {}, dir + "/" + spec.name + ".CDX"); !s.ok()) ADD_FAILURE() << s.toString();
+  for (const auto& [tag, expr] : def.tags) {
+    if (auto s = (*t)->createTag(tag, expr, {}, dir + "/" + def.name + ".CDX"); !s.ok()) ADD_FAILURE() << s.toString();
   }
   (*t)->close();
 }

@@ -32,7 +32,7 @@ struct TableSpec {
 
 // Creates <dir>/<name>.DBF with its rows and, when tags are given, <dir>/<name>.CDX.
 // Fails the calling test (ADD_FAILURE) on any engine error.
-void createTable(const std::string& dir, const TableSpec& spec);
+void createTable(const std::string& dir, const TableSpec& def);
 
 // AKO (orders 100 and 200), APO (positions of both, out of order), ART (articles 1, 2, 3) as the
 // program lays them out, with their tags AUFTRAG / AUFTRAG / ARTNR and ART's AGRNR.
