@@ -377,7 +377,7 @@ std::vector<Customer> customers(dbf::Date today) {
     }
     c.terms = c.firm ? r.pick(terms) : "14/2/30";
     if (c.firm ? r.chance(70) : r.chance(15)) c.account = nextAccount++;
-    c.created = today.addDays(-r.between(20, 2500));
+    c.created = today.addDays(-r.between(80, 2500));  // before any of the demo orders
     out.push_back(std::move(c));
   }
   return out;
