@@ -137,6 +137,11 @@ class Table {
   // the tag's key length); empty in natural order or at end of file. A reader walking a tag sees
   // these in order even while another station changes a record between its index and its data.
   std::string_view currentKey() const;
+  // The record numbers of the current order within the scope, read from the index keys alone
+  // (natural order: 1..recCount()); no record is read, so neither the deleted flag nor the filter
+  // is applied: a caller showing them tests each record when it reads it. The current record
+  // does not move.
+  Status orderRecnos(std::vector<uint32_t>* out) const;
 
   // Filter: records for which the predicate is false are skipped by navigation.
   Status setFilter(std::string_view expression);  // compiled against this table's fields
