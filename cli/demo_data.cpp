@@ -19,6 +19,13 @@ std::string replaced(std::string s, const std::string& what, const std::string& 
 
 std::string twoDigits(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
 
+// Characters of a UTF-8 text, the unit in which the table fields are measured.
+size_t characters(const std::string& s) {
+  size_t n = 0;
+  for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+  return n;
+}
+
 // --- customers ---------------------------------------------------------------------------
 
 struct Town {
@@ -351,11 +358,15 @@ std::vector<Customer> customers(dbf::Date today) {
     c.street = r.pick(streets()) + " " + houseNumber(r);
     c.firm = r.chance(32);
     if (c.firm) {
-      const FirmPattern& p = r.pick(firmPatterns());
       const std::string contact = r.pick(surnames());
       c.salutation = "Firma";
-      c.surname = replaced(replaced(p.pattern, "%", r.pick(surnames())), "#", town.name);
-      c.group = p.group;
+      // Drawn again until the name fits ZUNAME, rather than cut in the middle of a word.
+      const FirmPattern* p = nullptr;
+      do {
+        p = &r.pick(firmPatterns());
+        c.surname = replaced(replaced(p->pattern, "%", r.pick(surnames())), "#", town.name);
+      } while (characters(c.surname) > 25);
+      c.group = p->group;
       c.extra = r.chance(60) ? std::string(r.chance(50) ? "z.Hd. Herrn " : "z.Hd. Frau ") + contact : "";
       c.phoneOffice = phone(r, town.area);
       if (r.chance(40)) c.fax = phone(r, town.area);
@@ -467,7 +478,8 @@ std::vector<Order> orders(const Company& company, const std::vector<Customer>& c
   static const std::vector<std::string> subjects = {"Elektroinstallation Neubau", "Störungsbehebung",
                                                     "Photovoltaikanlage",         "Sanierung Altbau",
                                                     "Überprüfung der Anlage",     "Küchenanschluss"};
-  static const std::vector<std::string> sites = {"Baustelle Neubau", "Lager", "Filiale", "Ferienhaus"};
+  static const std::vector<std::string> sites = {"Baustelle Neubau", "Lager Halle 2", "Filiale", "Ferienhaus",
+                                                 "Hintereingang Hof"};
 
   // Articles by VAT rate, so that an order holds articles of its own rate.
   auto articlesAt = [&](int vat) {
@@ -530,8 +542,8 @@ std::vector<Order> orders(const Company& company, const std::vector<Customer>& c
     }
     if (r.chance(25)) {
       const Town& t = r.pick(austrianTowns());
-      o.deliveryAddress = {r.pick(sites) + " " + c.surname, r.pick(streets()) + " " + houseNumber(r),
-                           std::string(t.postcode) + " " + t.name, r.chance(40) ? "Anlieferung ab 7 Uhr" : ""};
+      o.deliveryAddress = {c.firm ? c.surname : "Fam. " + c.surname, r.pick(sites),
+                           r.pick(streets()) + " " + houseNumber(r), std::string(t.postcode) + " " + t.name};
     }
 
     const int positions = r.between(1, 6);
