@@ -135,7 +135,7 @@ PrintResult DOAUFTRAGPRINT(report::RpReport& report, const Context& ctx, const C
   if (!report.IsValid()) {
     result.outcome = Outcome::kNoReport;  // no message: the file is the administrator's business
   } else {
-    // 6. The values, in the order of the document description, then our totals.
+    // 6. The values every order report may read, in their fixed order, then our totals.
     const std::string typ = ako.getString("TYP");
     const std::string mode = ako.getString("NTOBTO");
     const double mwst = ako.getNumber("MWST");

@@ -51,8 +51,10 @@ struct PrintResult {
 //  3. sums the discounts of the order's positions (lRabatt);
 //  4. commits and unlocks the order record (a lock the caller holds on `ako` is released too);
 //  5./6. opens program directory + "AUFTRAG.RPT" with the data directory and GETDBFARR and, when
-//     it loaded, sets the report values: those of the document description first, in their
-//     order, then the totals computed like the accounting transfer computes them: nSumme (sum of
+//     it loaded, sets the report values: nMandant, nFirma, cLogo, lKomplett, lRabatt, nAuftrag,
+//     nNrKreis, dDatum, cWerbetext1/2, cAdresse, cBank1/2, cGericht, cAngebotstext (quotations
+//     only), cZiel, cKndAdresse, cKndLand, cKndUid, cAkoArt, dAkoBedatum, cAkoBedurch,
+//     cAkoVersand, nAkoMwst, cAkoLsadr, cAkoNtoBto in this order (texts as stored), then the totals computed like the accounting transfer computes them: nSumme (sum of
 //     the position values), nNetto, nMwstBetrag, nBrutto;
 //  7. previews (empty printer name, or a NOPRINT file in the program or data directory) or prints
 //     on the named printer;
