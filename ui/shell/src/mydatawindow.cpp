@@ -164,6 +164,8 @@ void MYDATAWINDOW::buildMenu() {
   connect(commands_[kCmdAbout], &QAction::triggered, this, [this] { DLGABOUT(); });
 }
 
+STANDARDSHELLWINDOW* MYDATAWINDOW::shell() const { return shell_.data(); }
+
 QAction* MYDATAWINDOW::command(int id) const {
   auto it = commands_.find(id);
   return it == commands_.end() ? nullptr : it->second;

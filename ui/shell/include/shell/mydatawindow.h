@@ -113,7 +113,7 @@ class MYDATAWINDOW : public toolkit::DataWindow, public MdiMenuProvider {
   QList<QMenu*> mdiMenus() const override { return menus_; }
   QList<QAction*> mdiToolBarActions() const override { return toolBar_; }
   app::MessageService& messages() const { return messages_; }
-  STANDARDSHELLWINDOW* shell() const { return shell_; }
+  STANDARDSHELLWINDOW* shell() const;
 
  protected:
   // Binds the list: double click edits. The search field `SLESUCHE`, when the form has one, is
