@@ -18,8 +18,19 @@ std::vector<std::string> ParsedArgs::given() const {
   return {all.begin(), all.end()};
 }
 
+std::vector<std::string> ParsedArgs::values(std::string_view option) const {
+  if (auto it = repeated_.find(option); it != repeated_.end()) return it->second;
+  if (auto it = values_.find(option); it != values_.end()) return {it->second};
+  return {};
+}
+
 bool ParsedArgs::setValue(std::string name, std::string value) {
   return values_.emplace(std::move(name), std::move(value)).second;
+}
+
+void ParsedArgs::addValue(std::string name, std::string value) {
+  values_.emplace(name, value);
+  repeated_[std::move(name)].push_back(std::move(value));
 }
 
 namespace {
@@ -83,7 +94,9 @@ bool parseArgs(const std::vector<std::string>& args, const std::vector<OptionSpe
       *error = "option --" + name + " needs a value (" + std::string(option->valueName) + ")";
       return false;
     }
-    if (!out->setValue(name, value)) {
+    if (option->repeatable) {
+      out->addValue(name, value);
+    } else if (!out->setValue(name, value)) {
       *error = "option --" + name + " given twice";
       return false;
     }

@@ -26,7 +26,7 @@ const std::vector<OptionSpec>& globalOptions() {
 
 std::vector<Command> allCommands() {
   std::vector<Command> all;
-  for (auto group : {dbfCommands, companyCommands, initCommands, demoCommands, krsCommands, orderCommands}) {
+  for (auto group : {dbfCommands, companyCommands, initCommands, demoCommands, krsCommands, orderCommands, reportCommands, printCommands}) {
     auto cmds = group();
     all.insert(all.end(), std::make_move_iterator(cmds.begin()), std::make_move_iterator(cmds.end()));
   }
@@ -53,7 +53,7 @@ std::string synopsis(const Command& c) {
   for (const auto& o : c.options) {
     line += " [--" + std::string(o.name);
     if (o.takesValue()) line += " " + std::string(o.valueName);
-    line += "]";
+    line += o.repeatable ? "]..." : "]";
   }
   return line;
 }

@@ -52,8 +52,16 @@ std::vector<Command> initCommands();
 std::vector<Command> demoCommands();
 std::vector<Command> krsCommands();
 std::vector<Command> orderCommands();
+std::vector<Command> reportCommands();  // these two render through Qt (ZENTOR_WITH_REPORTS) and
+std::vector<Command> printCommands();   // only say so in a build without it
 
 std::vector<Command> allCommands();
+
+// Copies the report files (*.RPT) this zentorctl was built or installed with into `programDir`
+// (ending with '/'): those beside the executable (installed), else those of its build tree
+// (<build>/reports/). Gives the names copied; none found is no error. *error is set when a copy
+// fails.
+std::vector<std::string> installReportFiles(const std::string& programDir, std::string* error);
 
 // Parses `args` (argv without the program name), finds the command and runs it.
 int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

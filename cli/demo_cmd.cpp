@@ -292,6 +292,9 @@ int runDemo(const Invocation& inv) {
     if (auto refused = registry.add({c.number, c.mandant, c.name})) return inv.fail(app::registryErrorText(*refused));
   }
   if (auto failed = registry.save(home)) return inv.fail(app::registryErrorText(*failed));
+  std::string copyError;
+  const std::vector<std::string> reportFiles = installReportFiles(home, &copyError);
+  if (!copyError.empty()) return inv.fail(copyError);
 
   std::vector<std::string> summary;
   for (size_t i = 0; i < companies.size(); ++i) {
@@ -325,6 +328,10 @@ int runDemo(const Invocation& inv) {
   }
   inv.out << "demo installation in " << home << " with " << companies.size() << " companies\n";
   for (const auto& line : summary) inv.out << line << '\n';
+  std::string reportList;
+  for (const auto& f : reportFiles) reportList += (reportList.empty() ? "" : ", ") + f;
+  inv.out << (reportList.empty() ? "no report files found beside zentorctl: copy reports/*.RPT into " + home
+                                 : "report files: " + reportList) << '\n';
   return kExitOk;
 }
 
