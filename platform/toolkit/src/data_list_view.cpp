@@ -12,6 +12,9 @@ namespace {
 
 // Rows kept read; a list shows a few dozen at a time, so this only bounds a long scroll.
 constexpr size_t kCachedRows = 512;
+// Orders up to this many rows are tested record by record when they are taken, so that small
+// tables never show a row that is about to leave; larger ones are tested as rows are painted.
+constexpr size_t kEagerRows = 1000;
 
 }  // namespace
 
@@ -80,6 +83,12 @@ void DataListModel::refresh() {
   recnos_.clear();
   openReader();
   if (table_ && table_->isOpen()) table_->orderRecnos(&recnos_);
+  if (reader_ && recnos_.size() <= kEagerRows) {
+    std::erase_if(recnos_, [this](uint32_t r) {
+      ++recordsRead_;
+      return !reader_->go(r).ok() || reader_->eof() || !listed();
+    });
+  }
   endResetModel();
   emit currentRowChanged(currentRow());
 }
@@ -114,9 +123,7 @@ const std::optional<std::vector<QString>>& DataListModel::cells(int row) const {
   std::optional<std::vector<QString>> out;
   if (reader_ && reader_->go(recnoOfRow(row)).ok() && !reader_->eof()) {
     ++recordsRead_;
-    const bool hidden = (reader_->session().deletedHidden() && reader_->deleted()) ||
-                        (filter_ && !filter_->test());
-    if (!hidden) {
+    if (listed()) {
       std::vector<QString> texts;
       texts.reserve(columns_.size());
       for (const ListColumn& c : columns_) {
@@ -131,6 +138,11 @@ const std::optional<std::vector<QString>>& DataListModel::cells(int row) const {
                               Qt::QueuedConnection);
   }
   return cache_.emplace(row, std::move(out)).first->second;
+}
+
+bool DataListModel::listed() const {
+  if (reader_->session().deletedHidden() && reader_->deleted()) return false;
+  return !filter_ || filter_->test();
 }
 
 void DataListModel::dropHiddenRows() {

@@ -32,6 +32,8 @@ void CodeTableForm::buildLayout(bool listOnTop, int widthDlu, int heightDlu) {
   resize(widthDlu * 7 / 4, heightDlu * 2);
   connectBrowseControls(list_);
   routeKeys();
+  // In browse state the inputs show the current record.
+  LINKFIELDS();
 }
 
 toolkit::SingleLineEdit* CodeTableForm::addEdit(int labelId, const QString& label, int id, const QString& name,

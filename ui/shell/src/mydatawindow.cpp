@@ -111,11 +111,9 @@ MYDATAWINDOW::MYDATAWINDOW(app::MessageService& messages, STANDARDSHELLWINDOW* s
 }
 
 MYDATAWINDOW::~MYDATAWINDOW() {
-  // A window destroyed without being closed still leaves the registry and its table.
-  if (!closed_) {
-    closeTable();
-    CLOSE();
-  }
+  // Not through the shell here: a window destroyed with the shell outlives the shell's own
+  // part, and the registry reads a destroyed window as null anyway.
+  if (!closed_) closeTable();
 }
 
 void MYDATAWINDOW::buildMenu() {

@@ -4,9 +4,10 @@
 // The rows are the record numbers of the order, taken from the index keys without reading the
 // records (dbf::Table::orderRecnos); a record is read only when its row is painted, through a
 // second read-only handle on the same file, so a list over a large table opens at once and the
-// bound table never moves for painting. The price of not reading up front: a record that is
-// deleted or fails the bound table's filter is found out only when its row is painted, and its
-// row then leaves the list in the next turn of the event loop.
+// bound table never moves for painting. Small orders (up to a thousand rows) are tested record
+// by record when they are taken. In larger ones, the price of not reading up front: a record
+// that is deleted or fails the bound table's filter is found out only when its row is painted,
+// and its row then leaves the list in the next turn of the event loop.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -77,6 +78,8 @@ class DataListModel : public QAbstractTableModel, protected dbf::TableObserver {
   // The cells of a row, read on first demand; nullopt when the record is not to be listed.
   const std::optional<std::vector<QString>>& cells(int row) const;
   void dropHiddenRows();
+  // Whether the record the reader stands on belongs in the list (deleted flag, filter).
+  bool listed() const;
   void openReader();
   void unbind();
 
