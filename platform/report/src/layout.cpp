@@ -361,6 +361,40 @@ struct CompiledReport::Impl {
     return std::min(cut, avail);
   }
 
+  // Whether a text line or image would stand above `cut`. A slice of blank space, rules or frame
+  // tops is no part of a row worth leaving at the foot of a page: the row's text would go overleaf
+  // after its totals were counted on this page.
+  static bool contentAbove(const Rendered& r, double cut) {
+    for (const Item& it : r.items) {
+      if (std::holds_alternative<LineItem>(it) || std::holds_alternative<RectItem>(it)) continue;
+      if (itemBottom(it) <= cut + kEps) return true;
+    }
+    return false;
+  }
+
+  // Whether cutting at `cut` would leave something of the band on a page that already holds
+  // other bands. On an empty page a band that is taller than the page is cut wherever it must.
+  bool worthCutting(const Rendered& r, double cut) const {
+    return cut > kEps && (pageFresh || contentAbove(r, cut));
+  }
+
+  // The room the band needs at least before it can begin on a page: down to the first text line
+  // or image that can stand above a cut, or all of it.
+  static double firstPiece(const Rendered& r) {
+    std::vector<double> bottoms;
+    for (const Item& it : r.items) {
+      if (std::holds_alternative<LineItem>(it) || std::holds_alternative<RectItem>(it)) continue;
+      bottoms.push_back(itemBottom(it));
+    }
+    std::sort(bottoms.begin(), bottoms.end());
+    for (double b : bottoms) {
+      if (b >= r.height - kEps) break;
+      const double cut = cutFor(r, b);
+      if (cut > kEps && contentAbove(r, cut)) return b;
+    }
+    return r.height;
+  }
+
   // Cuts `r` at `cut`: `r` keeps what lies above, the result holds the rest moved to the top.
   static Rendered splitAt(Rendered& r, double cut) {
     Rendered rest;
@@ -475,7 +509,7 @@ struct CompiledReport::Impl {
         continue;
       }
       const double cut = cutFor(r, avail);
-      if (cut <= kEps) {
+      if (!worthCutting(r, cut)) {
         if (pageFresh) {  // not even one line fits on an empty page: print it anyway
           const double h = r.height;
           put(std::move(r), y);
@@ -523,7 +557,7 @@ struct CompiledReport::Impl {
     if (b.b->columns > 1) return;  // placeColumn decides
     Rendered r = render(b, 0);
     if (r.height <= avail + kEps) return;
-    if (b.b->keep || cutFor(r, avail) <= kEps) newPage();
+    if (b.b->keep || !worthCutting(r, cutFor(r, avail))) newPage();
   }
 
   void accumulate() {
@@ -606,7 +640,7 @@ struct CompiledReport::Impl {
         }
         if (need > 0 && !details.empty()) {
           Rendered first = render(*details.front(), 0);
-          need += std::min(first.height, metrics->lineHeight(def->font));
+          need += firstPiece(first);
           if (need > bodyBottom - y + kEps) newPage(true, firstRow ? nullptr : &st->prev);
         }
       }
