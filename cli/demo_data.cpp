@@ -403,9 +403,9 @@ std::vector<Company> companies(dbf::Date today) {
     c.mandant = 1;
     c.name = "Tischlerei Berger GmbH";
     c.letterhead = {
-        {"Werbetext1", "Tischlerei Berger GmbH - Möbel nach Maß, Küchen, Innenausbau"},
-        {"Werbetext2", "Meisterbetrieb seit 1978 - Planung, Fertigung und Montage aus einer Hand"},
-        {"Adresse", "Tischlerei Berger GmbH, Hauptstraße 27, 4320 Perg, Tel. 07262/53418, office@berger-perg.at"},
+        {"Werbetext1", "Tischlerei Berger GmbH"},
+        {"Werbetext2", "Möbel nach Maß, Küchen, Innenausbau - Meisterbetrieb seit 1978"},
+        {"Adresse", "Tischlerei Berger GmbH · Hauptstraße 27 · 4320 Perg"},
         {"Bank1", "Raiffeisenbank Perg, IBAN AT61 1904 3002 3457 3201, BIC RZOOAT2L560"},
         {"Bank2", "Sparkasse Oberösterreich, IBAN AT48 2032 0321 0000 4567, BIC ASPKAT2LXXX"},
         {"Gericht", "Firmenbuch FN 123456a, Landesgericht Linz, UID ATU12345678, Gerichtsstand Perg"},
@@ -438,9 +438,9 @@ std::vector<Company> companies(dbf::Date today) {
     c.mandant = 2;
     c.name = "Elektro Wimmer KG";
     c.letterhead = {
-        {"Werbetext1", "Elektro Wimmer KG - Elektroinstallationen, Photovoltaik, Hausgeräte"},
-        {"Werbetext2", "Ihr konzessionierter Elektrotechniker in Wels und Umgebung - 24h Notdienst"},
-        {"Adresse", "Elektro Wimmer KG, Ringstraße 8, 4600 Wels, Tel. 07242/46120, service@elektro-wimmer.at"},
+        {"Werbetext1", "Elektro Wimmer KG"},
+        {"Werbetext2", "Elektroinstallationen, Photovoltaik, Hausgeräte - 24h Notdienst"},
+        {"Adresse", "Elektro Wimmer KG · Ringstraße 8 · 4600 Wels"},
         {"Bank1", "Oberbank Wels, IBAN AT12 1500 0007 1234 5678, BIC OBKLAT2L"},
         {"Bank2", "Volksbank Oberösterreich, IBAN AT83 5000 0000 0987 6543, BIC VBOEATWWOOE"},
         {"Gericht", "Firmenbuch FN 654321k, Landesgericht Wels, UID ATU87654321, Gerichtsstand Wels"},
