@@ -9,6 +9,7 @@
 #include "app/company.h"
 #include "main/instance_lock.h"
 #include "shell/dlg_firmauswahl.h"
+#include "window_commands.h"
 
 namespace zentor::start {
 
@@ -166,6 +167,7 @@ void APP::runShell() {
   setup.switchCompany = [this](QWidget* owner) { return switchCompany(owner); };
 
   shell_ = new ui::STANDARDSHELLWINDOW(std::move(setup));
+  registerWindowCommands(*shell_, g, *pieces_.messages);
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect area = screen->availableGeometry();
     shell_->resize(area.size() * 4 / 5);
@@ -191,6 +193,7 @@ std::optional<QString> APP::switchCompany(QWidget* owner) {
   }
   registry_ = std::move(loaded.registry);
   if (openCompany(owner, false) != Opened::kOk) return std::nullopt;
+  if (shell_) registerWindowCommands(*shell_, *globals_, *pieces_.messages);
   return QString::fromStdString(globals_->gcFirma);
 }
 

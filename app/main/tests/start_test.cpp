@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QMdiSubWindow>
 #include <QApplication>
 #include <QLocale>
 #include <clocale>
@@ -240,6 +241,10 @@ TEST(Start, CompanySwitchThroughTheMenuChangesTheCaptionAndCancelClosesTheShell)
     firmaAfterSwitch = program->globals()->gnFirma;
     mandantAfterSwitch = program->globals()->gnMandant;
     dataDirAfterSwitch = program->globals()->dataDirectory();
+    // The window commands follow the company: a code-table window opens over company 2.
+    EXPECT_TRUE(shell.runCommand("MNUSHELL_MWS"));
+    ASSERT_EQ(shell.mdiArea()->subWindowList().size(), 1);
+    shell.mdiArea()->closeAllSubWindows();
     command->trigger();
     visibleAfterCancel = shell.isVisible();
   };
