@@ -4,6 +4,7 @@
 #include <QVBoxLayout>
 
 #include "masterdata/code_tables.h"
+#include "shell/app_icon.h"
 
 namespace zentor::ui {
 
@@ -11,7 +12,7 @@ CodeTableForm::CodeTableForm(const logic::Context& ctx, app::MessageService& mes
                              std::unique_ptr<data::DBSTANDARD> table, QWidget* parent)
     : MYDATAWINDOW(messages, shell, parent), ctx_(ctx), db_(std::move(table)) {
   if (db_ && db_->ok()) attachTable(&db_->table());
-  setWindowIcon(QIcon::fromTheme(QStringLiteral("AppIcon")));
+  setWindowIcon(APPICON());
   grid_ = new QGridLayout;
 }
 
