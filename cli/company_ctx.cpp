@@ -166,4 +166,15 @@ int openCompany(const Invocation& inv, std::string_view command, std::unique_ptr
   return openCompany(inv, *loaded.registry, request, out);
 }
 
+std::optional<uint32_t> parseOrderNumber(const std::string& s) {
+  if (s.empty() || s.size() > 8) return std::nullopt;
+  uint32_t v = 0;
+  for (char c : s) {
+    if (c < '0' || c > '9') return std::nullopt;
+    v = v * 10 + static_cast<uint32_t>(c - '0');
+  }
+  if (v == 0) return std::nullopt;
+  return v;
+}
+
 }  // namespace zentor::cli

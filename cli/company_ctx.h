@@ -70,4 +70,7 @@ int openCompany(const Invocation& inv, const app::CompanyRegistry& registry, con
 // command but init and demo does; `command` names the command in the message for a missing --home.
 int openCompany(const Invocation& inv, std::string_view command, std::unique_ptr<CompanySession>* out);
 
+// An order number as given on the command line: 1 to 8 digits, not 0.
+std::optional<uint32_t> parseOrderNumber(const std::string& s);
+
 }  // namespace zentor::cli

@@ -15,17 +15,6 @@
 namespace zentor::cli {
 namespace {
 
-std::optional<uint32_t> parseOrderNumber(const std::string& s) {
-  if (s.empty() || s.size() > 8) return std::nullopt;
-  uint32_t v = 0;
-  for (char c : s) {
-    if (c < '0' || c > '9') return std::nullopt;
-    v = v * 10 + static_cast<uint32_t>(c - '0');
-  }
-  if (v == 0) return std::nullopt;
-  return v;
-}
-
 // Positions `ako` (tag AUFTRAG) on order `auftrag`; false, after writing the line, when it is not
 // there.
 bool seekOrder(const Invocation& inv, data::DBAKO& ako, uint32_t auftrag, int* status) {

@@ -17,9 +17,7 @@
 #include "company_ctx.h"
 
 #ifdef ZENTOR_WITH_REPORTS
-#include <QCoreApplication>
-#include <QGuiApplication>
-#include <QtGlobal>
+#include "headless_gui.h"
 
 #include <memory>
 
@@ -84,50 +82,6 @@ std::vector<std::string> installReportFiles(const std::string& programDir, std::
 namespace {
 
 #ifdef ZENTOR_WITH_REPORTS
-
-std::optional<uint32_t> parseOrderNumber(const std::string& s) {
-  if (s.empty() || s.size() > 8) return std::nullopt;
-  uint32_t v = 0;
-  for (char c : s) {
-    if (c < '0' || c > '9') return std::nullopt;
-    v = v * 10 + static_cast<uint32_t>(c - '0');
-  }
-  if (v == 0) return std::nullopt;
-  return v;
-}
-
-// Qt measures and paints text only with a QGuiApplication; zentorctl has no screen to show, so it
-// runs on the offscreen platform unless the caller chose another one. Qt's warnings (a missing
-// XDG_RUNTIME_DIR and the like) say nothing about the document and would break the one-line
-// error convention, so only its critical messages pass while the application exists.
-class HeadlessGui {
- public:
-  HeadlessGui() {
-    if (QCoreApplication::instance() != nullptr) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    previous_ = qInstallMessageHandler(&HeadlessGui::filter);
-    app_ = std::make_unique<QGuiApplication>(argc_, argv_);
-  }
-  ~HeadlessGui() {
-    if (app_ == nullptr) return;
-    app_.reset();
-    qInstallMessageHandler(previous_);
-  }
-  HeadlessGui(const HeadlessGui&) = delete;
-  HeadlessGui& operator=(const HeadlessGui&) = delete;
-
- private:
-  static void filter(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-    if ((type == QtCriticalMsg || type == QtFatalMsg) && previous_ != nullptr) previous_(type, context, text);
-  }
-
-  static inline QtMessageHandler previous_ = nullptr;
-  // QGuiApplication keeps references to these, so they are declared before it and outlive it.
-  int argc_ = 1;
-  char name_[10] = "zentorctl";
-  char* argv_[2] = {name_, nullptr};
-  std::unique_ptr<QGuiApplication> app_;
-};
 
 // The preview of the print function, written to one PDF file; remembers the pages it wrote.
 class OrderPdfOutput : public report::PdfOutput {
