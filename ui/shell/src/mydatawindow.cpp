@@ -8,6 +8,7 @@
 #include <QMenu>
 
 #include "appcore/format.h"
+#include "logic/valuation.h"
 #include "shell/standard_shell_window.h"
 
 namespace zentor::ui {
@@ -95,7 +96,10 @@ QString MYDATALISTVIEW::fieldGet(const dbf::Table& row, const std::string& field
     if (field == "MENGE") return picture(row.getNumber(field), "@Z 99999.9");
     if (field == "RABATT") return picture(row.getNumber(field), "@Z 99");
     if (field == "VKP") return picture(row.getNumber(field), "@Z 999999.99");
-    if (field == "WERT") return lookup();
+    if (field == "WERT") {
+      return picture(logic::GETAPOWERT(row.getNumber("MENGE"), row.getNumber("VKP"), row.getNumber("RABATT")),
+                     "@Z 9999999.99");
+    }
   } else if (alias.rfind("UMS", 0) == 0 && field == "ARTNR") {
     return lookup();
   }

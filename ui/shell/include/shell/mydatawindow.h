@@ -56,7 +56,8 @@ class MYDATALISTVIEW : public toolkit::DataListView {
 
   // The program's cell formatting, chosen by the table's alias (UMS tables by name prefix).
   QString fieldGet(const dbf::Table& row, const std::string& field) const override;
-  // Cells that need another table or the order logic: AKO STRASSE/ORT, APO WERT, UMS ARTNR.
+  // Cells that need another table: AKO STRASSE/ORT (the order's customer), UMS ARTNR (the
+  // article's text). The windows that keep those tables open set them.
   void setLookup(const std::string& field, Lookup fn) { lookups_[field] = std::move(fn); }
 
  private:
