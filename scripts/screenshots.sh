@@ -3,7 +3,8 @@
 # About dialog and the help window under out/screenshots/, on a virtual X display.
 #   scripts/screenshots.sh [build-dir]
 # With "program" it starts the real program zentor on a fresh demo installation instead, saves its
-# company selection and, after Enter, its main window (needs xdotool and ImageMagick's import):
+# company selection and, after Enter, its main window and each code-table window (needs xdotool
+# and ImageMagick's import):
 #   scripts/screenshots.sh program [build-dir]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -37,6 +38,16 @@ if [ "${1:-}" = program ]; then
       sleep 1
       import -window "$shell" out/screenshots/program_shell.png
       echo "saved out/screenshots/program_shell.png"
+      # Each code-table window through the keyboard, as a user opens it: Basisdaten, then the
+      # accelerator letter of the item.
+      for item in s:steuersaetze a:artikelgruppen k:kundengruppen t:textbausteine l:laender; do
+        xdotool windowfocus --sync "$shell" key alt+b "${item%%:*}"
+        sleep 1
+        import -window "$shell" "out/screenshots/program_${item#*:}.png"
+        echo "saved out/screenshots/program_${item#*:}.png"
+        xdotool windowfocus --sync "$shell" key alt+F4
+        sleep 0.5
+      done
     ' screenshots "$build" "$scratch/demo"
   exit 0
 fi
