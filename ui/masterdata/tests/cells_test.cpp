@@ -31,5 +31,34 @@ TEST(CellFormatting, PositionCellsShowPicturesAndTheComputedValue) {
   }
 }
 
+TEST(CellFormatting, CustomerAndArticleLookups) {
+  WindowFixture f;
+  data::DBKND knd(f.company.ctx.env);
+  addRecord(knd.table(), {{"KNDNR", 42}, {"STRASSE", "Ringstraße 4"}, {"ORT", "Wels"}});
+  data::DBART art(f.company.ctx.env);
+  addRecord(art.table(), {{"ARTNR", 7}, {"TXT", "Schraube M6"}});
+  data::DBAKO ako(f.company.ctx.env);
+  addRecord(ako.table(), {{"AUFTRAG", 1}, {"KNDNR", 42}});
+  addRecord(ako.table(), {{"AUFTRAG", 2}, {"KNDNR", 4}});  // 4 must not find 42 by its prefix
+  data::DBUMS ums(f.company.ctx.env, true, false, nullptr, 0, "2025");
+  addRecord(ums.table(), {{"ARTNR", 7}});
+  addRecord(ums.table(), {{"ARTNR", 8}});
+
+  MYDATALISTVIEW orders("DLVAKO");
+  orders.lookUpCustomersIn(knd.table());
+  ako->goTop();
+  EXPECT_EQ(orders.fieldGet(ako.table(), "STRASSE").trimmed(), "Ringstraße 4");
+  EXPECT_EQ(orders.fieldGet(ako.table(), "ORT").trimmed(), "Wels");
+  ako->skip(1);
+  EXPECT_EQ(orders.fieldGet(ako.table(), "STRASSE"), "");
+
+  MYDATALISTVIEW sales("DLVUMS");
+  sales.lookUpArticlesIn(art.table());
+  ums->goTop();
+  EXPECT_EQ(sales.fieldGet(ums.table(), "ARTNR").trimmed(), "Schraube M6");
+  ums->skip(1);
+  EXPECT_EQ(sales.fieldGet(ums.table(), "ARTNR"), "");
+}
+
 }  // namespace
 }  // namespace zentor::ui

@@ -8,6 +8,7 @@
 #include <QMenu>
 
 #include "appcore/format.h"
+#include "dbf/expr.h"
 #include "logic/valuation.h"
 #include "shell/standard_shell_window.h"
 
@@ -104,6 +105,30 @@ QString MYDATALISTVIEW::fieldGet(const dbf::Table& row, const std::string& field
     return lookup();
   }
   return toolkit::DataListView::fieldGet(row, field);
+}
+
+namespace {
+
+// The text of `field` of the record of `table` found under `number` in `tag`; "" otherwise.
+QString lookUp(dbf::Table& table, const char* tag, double number, int width, const char* field) {
+  if (!table.selectTag(tag).ok() || !table.seek(dbf::dbaseStr(number, width), false).ok() || !table.found()) {
+    return QString();
+  }
+  return QString::fromStdString(table.getString(field));
+}
+
+}  // namespace
+
+void MYDATALISTVIEW::lookUpCustomersIn(dbf::Table& knd) {
+  for (const char* field : {"STRASSE", "ORT"}) {
+    setLookup(field, [&knd, field](const dbf::Table& row) {
+      return lookUp(knd, "KNDNR", row.getNumber("KNDNR"), 5, field);
+    });
+  }
+}
+
+void MYDATALISTVIEW::lookUpArticlesIn(dbf::Table& art) {
+  setLookup("ARTNR", [&art](const dbf::Table& row) { return lookUp(art, "ARTNR", row.getNumber("ARTNR"), 5, "TXT"); });
 }
 
 // ---- MYDATAWINDOW ------------------------------------------------------------------------------

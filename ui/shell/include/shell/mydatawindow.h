@@ -59,6 +59,11 @@ class MYDATALISTVIEW : public toolkit::DataListView {
   // Cells that need another table: AKO STRASSE/ORT (the order's customer), UMS ARTNR (the
   // article's text). The windows that keep those tables open set them.
   void setLookup(const std::string& field, Lookup fn) { lookups_[field] = std::move(fn); }
+  // The two lookups of the program: STRASSE and ORT of an order's customer from `knd` (tag
+  // KNDNR), and TXT of a posting's article from `art` (tag ARTNR), each sought by the number as
+  // right-aligned text of its width. The tables belong to the window and must outlive the list.
+  void lookUpCustomersIn(dbf::Table& knd);
+  void lookUpArticlesIn(dbf::Table& art);
 
  private:
   std::map<std::string, Lookup> lookups_;
