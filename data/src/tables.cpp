@@ -1,6 +1,8 @@
 #include "data/tables.h"
 
 #include <cctype>
+#include <chrono>
+#include <thread>
 
 #include "paths.h"
 
@@ -141,6 +143,39 @@ void buildIndex(dbf::Session& s, const TableDef& def, const std::string& dbfPath
   if (!built) removeIfPresent(s.fs(), cdxPath);
 }
 
+// KRS: the number ranges live in its single record, so it is born with one. The record is
+// written under an exclusive open, after checking there that the table is still empty, so of
+// several stations creating the table at once exactly one writes it.
+bool seedSingleRecord(dbf::Session& s, const std::string& path) {
+  auto t = dbf::Table::open(s, path, dbf::OpenOptions{false, false});
+  if (!t.ok()) return false;
+  dbf::Table& krs = *t.value();
+  bool seeded = krs.recCount() > 0;
+  if (!seeded) {
+    seeded = krs.append().ok();
+    for (const dbf::FieldDef& f : krs.fields()) seeded = seeded && krs.put(f.name, dbf::Value(0)).ok();
+    seeded = seeded && krs.commit().ok();
+  }
+  krs.close();
+  return seeded;
+}
+
+// Until the table holds its record: a rival that is creating it may be writing it right now
+// (its exclusive open refuses ours for that moment), or it died before, and then we write it.
+bool ensureSingleRecord(dbf::Session& s, const std::string& path) {
+  for (int attempt = 0; attempt < 3000; ++attempt) {
+    bool empty = false;
+    {
+      auto t = dbf::Table::open(s, path, dbf::OpenOptions{true, true});
+      if (t.ok() && t.value()->recCount() > 0) return true;
+      empty = t.ok();  // refused: a rival holds it exclusively, writing the record right now
+    }
+    if ((empty || attempt >= 2000) && seedSingleRecord(s, path)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return false;
+}
+
 bool isFourDigitYear(const std::string& y) {
   if (y.size() != 4) return false;
   for (char c : y)
@@ -170,24 +205,10 @@ void CatalogueTable::prepareAndOpen(const Env& env, const std::string& fileStem,
       fail(created);
       return;
     }
-    // When the create failed because a rival created the file a moment ago, the rival seeds it.
-    if (created.ok() && !def_->indexed()) {
-      // KRS: the number ranges live in its single record, so it is born with one. A shared
-      // handle, because a rival may already have opened the new file.
-      bool seeded = false;
-      auto t = dbf::Table::open(s, path, dbf::OpenOptions{true, false});
-      if (t.ok()) {
-        dbf::Table& krs = *t.value();
-        seeded = krs.append().ok();
-        for (const dbf::FieldDef& f : def_->fields) seeded = seeded && krs.put(f.name, dbf::Value(0)).ok();
-        seeded = seeded && krs.commit().ok();
-        krs.close();
-      }
-      if (!seeded) {
-        fail(t.ok() ? dbf::Status::IoError("could not write the first record of " + path) : t.status());
-        return;
-      }
-    }
+  }
+  if (!def_->indexed() && !ensureSingleRecord(s, path)) {
+    fail(dbf::Status::IoError("could not write the first record of " + path));
+    return;
   }
 
   if (def_->indexed() && detail::siblingFile(s.fs(), path, ".CDX").empty())

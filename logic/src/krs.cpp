@@ -1,5 +1,9 @@
 #include "logic/krs.h"
 
+#include <chrono>
+#include <optional>
+#include <thread>
+
 #include "data/functions.h"
 #include "data/tables.h"
 #include "os/inifile.h"
@@ -21,7 +25,17 @@ uint32_t highestInTag(data::DBSTANDARD& t, const char* tag, const char* field) {
 
 uint32_t GETNEXTNUMMER(const Context& ctx, Counter counter, dbf::Status* error) {
   const int yy = ctx.today().year() % 100;
-  data::DBKRS krs(ctx.env);
+  // A station creating the number ranges holds the table exclusively for a moment: wait for it
+  // like for the record lock.
+  std::optional<data::DBKRS> opened;
+  for (;;) {
+    opened.emplace(ctx.env);
+    if (opened->ok() || !opened->status().isLocked()) break;
+    opened.reset();
+    if (ctx.pendingEvents) ctx.pendingEvents();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  data::DBKRS& krs = *opened;
   if (!krs.ok() || !krs->goTop().ok() || krs->eof()) {
     if (error) *error = krs.ok() ? dbf::Status::NotFound("KRS.DBF has no record") : krs.status();
     return 0;
