@@ -287,6 +287,10 @@ Status Table::reindex(const IndexProgress& progress) {
   if (!t.cdx) return Status::InvalidArgument("reindex: " + t.path + " has no index attached");
   st = t.flush();
   if (!st.ok()) return st;
+  // A station killed in the middle of an append can leave the header one record behind the file;
+  // the repair of the index repairs that count too.
+  st = t.writeHeaderCount(true);
+  if (!st.ok()) return st;
   for (size_t i = 0; i < t.tags.size(); ++i) {
     std::vector<cdx::Entry> entries = t.collectEntries(static_cast<int>(i), progress, &st);
     if (!st.ok()) return st;

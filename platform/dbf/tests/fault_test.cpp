@@ -95,8 +95,12 @@ TEST(CrashTest, AKilledAppenderLeavesAtMostTheRecordInFlightOutOfStep) {
     ASSERT_TRUE((*c)->check(&tree).ok());
     EXPECT_EQ(tree, std::vector<std::string>{});
 
+    // The record in flight: its keys, or the header's count that did not yet include it.
     const std::string inFlight = "record " + std::to_string(t->recCount()) + " ";
-    for (const std::string& p : t->check()) EXPECT_NE(p.find(inFlight), std::string::npos) << p;
+    const std::string uncounted = "the file holds " + std::to_string(t->recCount());
+    for (const std::string& p : t->check()) {
+      EXPECT_TRUE(p.find(inFlight) != std::string::npos || p.find(uncounted) != std::string::npos) << p;
+    }
     t->close();
     auto x = Table::open(s, "T", OpenOptions{false, false});
     ASSERT_TRUE(x.ok());
