@@ -4,14 +4,14 @@
 
 #include <filesystem>
 
-#include "support/app_temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace zentor::app {
 namespace {
 
-using testing::readBytes;
-using testing::TempDir;
-using testing::writeBytes;
+using os::testing::readBytes;
+using os::testing::TempDir;
+using os::testing::writeBytes;
 using Kind = RegistryError::Kind;
 
 TEST(Registry, LoadsAHandWrittenFileInOrder) {
